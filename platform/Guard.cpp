@@ -1,0 +1,18 @@
+#include "platform/Guard.h"
+
+#include "platform/Platform.h"
+
+namespace platform {
+
+void reportFatal(const QString& what) noexcept {
+    try {
+        ui().msgBox(nullptr, QStringLiteral("予期しないエラーが起きたので終了します。\r\n") + what,
+                    Buttons::Ok, Icon::Critical);
+        ui().endProgram(1);
+    } catch (const ProgramEnded&) {
+    } catch (...) {
+        std::terminate();
+    }
+}
+
+}  // namespace platform

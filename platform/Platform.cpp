@@ -1,0 +1,43 @@
+#include "platform/Platform.h"
+
+#include <QCoreApplication>
+
+#include "platform/posix/DlPngLibrary.h"
+#include "platform/qt/QtClock.h"
+#include "platform/qt/QtUi.h"
+#include "platform/x11/X11Screen.h"
+
+namespace platform {
+namespace {
+
+Services& current() {
+    static Services services;
+    return services;
+}
+
+}  // namespace
+
+void useProduction() {
+    static QtUi ui;
+    static QtClock clock;
+    static DlPngLibrary png;
+    static auto screen = makeScreen();
+    Services s;
+    s.ui = &ui;
+    s.clock = &clock;
+    s.screen = screen.get();
+    s.png = &png;
+    s.help = nullptr;  // the help viewer comes with the about window
+    s.appFolder = QCoreApplication::applicationDirPath();
+    current() = s;
+}
+
+void use(const Services& services) {
+    current() = services;
+}
+
+const Services& services() {
+    return current();
+}
+
+}  // namespace platform

@@ -1,0 +1,32 @@
+#include "platform/posix/DlPngLibrary.h"
+
+#include <dlfcn.h>
+
+#include "pngsaver.h"
+
+namespace platform {
+
+DlPngLibrary::~DlPngLibrary() {
+    if (handle_ != nullptr) {
+        dlclose(handle_);
+    }
+}
+
+int16_t DlPngLibrary::bmpToPng(const QString& bmpPath, const QString& pngPath,
+                               const QString& options) {
+    if (entry_ == nullptr) {
+        if (handle_ == nullptr) {
+            handle_ = dlopen("libpngsaver.so", RTLD_NOW | RTLD_LOCAL);
+        }
+        if (handle_ != nullptr) {
+            entry_ = reinterpret_cast<Entry>(dlsym(handle_, "BmpToPng"));
+        }
+        if (entry_ == nullptr) {
+            return PNGSAVER_ERR_NO_LIBRARY;
+        }
+    }
+    return entry_(bmpPath.toUtf8().constData(), pngPath.toUtf8().constData(),
+                  options.toUtf8().constData());
+}
+
+}  // namespace platform

@@ -1,0 +1,24 @@
+#pragma once
+// The settings file KoronCam.ini beside the program, section "init".
+
+#include <QString>
+
+namespace IniManage {
+
+inline const QString kSection = QStringLiteral("init");
+
+// The settings file's full name: application folder + "/KoronCam.ini".
+QString iniPath();
+
+// The value of `key`, or `def` when the file, the section or the key is missing. Read whole.
+QString ReadIni(const QString& section, const QString& key, const QString& def);
+
+// Stores `value` under `key`, replacing the file atomically. A failure is reported in a message
+// box naming the file and the reason; the caller goes on (its in-memory value still changes).
+// Returns false when the write failed.
+bool WriteIni(const QString& section, const QString& key, const QString& value);
+
+// The part of `text` before its first NUL; the empty text when there is none.
+QString CutNull(const QString& text);
+
+}  // namespace IniManage

@@ -1,0 +1,14 @@
+#pragma once
+// The in-memory settings: one value per key of the settings file.
+
+#include <cstdint>
+#include <QString>
+
+struct Settings {
+    int32_t maxpathsize = 2;  // size limit of the picture folder, megabytes of 1,048,576 bytes
+    QString path;             // the picture folder; ends with one "/" once the options stored it
+    bool kcactive = true;     // bring "PostPet" to the front before each picture
+    bool stopiffull = true;   // full folder: stop shooting (true) or delete the oldest (false)
+    bool runpng = false;      // compress each picture to PNG at once
+    bool formmin = false;     // the main window is in its compact display
+};
