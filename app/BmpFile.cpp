@@ -1,0 +1,71 @@
+#include "app/BmpFile.h"
+
+#include <cstdint>
+#include <QSaveFile>
+
+#include "platform/Errors.h"
+
+namespace app {
+namespace {
+
+constexpr int kFileHeaderSize = 14;
+constexpr int kInfoHeaderSize = 40;
+
+void put16(char* at, uint16_t value) {
+    at[0] = static_cast<char>(value & 0xff);
+    at[1] = static_cast<char>(value >> 8);
+}
+
+void put32(char* at, uint32_t value) {
+    for (int i = 0; i < 4; ++i) {
+        at[i] = static_cast<char>((value >> (8 * i)) & 0xff);
+    }
+}
+
+}  // namespace
+
+QByteArray encodeBmp(const QImage& image) {
+    const QImage rgb = image.convertToFormat(QImage::Format_RGB888);
+    const int width = rgb.width();
+    const int height = rgb.height();
+    const int stride = (width * 3 + 3) & ~3;
+    const int offset = kFileHeaderSize + kInfoHeaderSize;
+    const int fileSize = offset + stride * height;
+
+    QByteArray bytes(fileSize, '\0');
+    char* out = bytes.data();
+    out[0] = 'B';
+    out[1] = 'M';
+    put32(out + 2, static_cast<uint32_t>(fileSize));
+    put32(out + 10, offset);
+    put32(out + 14, kInfoHeaderSize);
+    put32(out + 18, static_cast<uint32_t>(width));
+    put32(out + 22, static_cast<uint32_t>(height));  // positive: rows run bottom-up
+    put16(out + 26, 1);                              // planes
+    put16(out + 28, 24);                             // bits per pixel
+    put32(out + 34, static_cast<uint32_t>(stride * height));
+    put32(out + 38, 3780);  // 96 dpi in pixels per metre
+    put32(out + 42, 3780);
+
+    for (int y = 0; y < height; ++y) {
+        const uchar* src = rgb.constScanLine(y);
+        char* dst = out + offset + static_cast<qsizetype>(height - 1 - y) * stride;
+        for (int x = 0; x < width; ++x) {
+            dst[3 * x + 0] = static_cast<char>(src[3 * x + 2]);  // BMP keeps blue first
+            dst[3 * x + 1] = static_cast<char>(src[3 * x + 1]);
+            dst[3 * x + 2] = static_cast<char>(src[3 * x + 0]);
+        }
+    }
+    return bytes;
+}
+
+void saveBmp(const QImage& image, const QString& path) {
+    const QByteArray bytes = encodeBmp(image);
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
+        throw platform::Error(QStringLiteral("画像ファイル %1 を保存できませんでした。\r\n%2")
+                                  .arg(path, file.errorString()));
+    }
+}
+
+}  // namespace app
