@@ -1,3 +1,446 @@
 #include "app/Form1.h"
-Form1::Form1(QWidget* parent) : QMainWindow(parent) {}
-void Form1::load() { show(); }
+
+#include <QAction>
+#include <QFileInfo>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QTimer>
+
+#include "app/BmpFile.h"
+#include "app/Globals.h"
+#include "folder/PictureFolder.h"
+#include "platform/Files.h"
+#include "platform/Guard.h"
+#include "platform/Platform.h"
+#include "platform/Twips.h"
+#include "platform/qt/JapaneseFont.h"
+#include "platform/qt/PictureBox.h"
+#include "settings/Conversions.h"
+#include "settings/IniManage.h"
+
+namespace {
+
+using platform::twipsToPixels;
+
+const QString kPostPet = QStringLiteral("PostPet");
+const QString kPngLibraryName = QStringLiteral("libpngsaver.so");
+
+// Client area as built, in twips.
+constexpr double kClientWidth = 6105;
+constexpr double kClientHeight = 5400;
+// Outer heights of the full and the compact display, frame, caption bar and menu bar included.
+constexpr double kFullHeight = 6060;
+constexpr double kCompactHeight = 1355;
+
+const QColor kBuiltBack(255, 192, 192);
+const QColor kStoppedBack(255, 192, 255);
+const QColor kShootingBack(192, 255, 192);
+const QColor kStoppedButton(255, 128, 128);
+const QColor kShootingButton(128, 255, 128);
+const QColor kLabelText(0, 255, 255);
+
+void setBackground(QWidget* widget, QPalette::ColorRole role, const QColor& color) {
+    QPalette palette = widget->palette();
+    palette.setColor(role, color);
+    widget->setPalette(palette);
+    widget->setAutoFillBackground(true);
+}
+
+void message(QWidget* parent, const QString& text) {
+    platform::ui().msgBox(parent, text);
+}
+
+Settings& currentSettings() {
+    return globals().settings;
+}
+
+}  // namespace
+
+Form1::Form1(QWidget* parent) : QMainWindow(parent) {
+    setObjectName(QStringLiteral("Form1"));
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+    setWindowTitle(QStringLiteral("ころんカメラ"));
+    buildControls();
+    buildMenu();
+    setFixedSize(twipsToPixels(kClientWidth),
+                 twipsToPixels(kClientHeight) + menuBar()->sizeHint().height());
+}
+
+void Form1::buildControls() {
+    client_ = new QWidget(this);
+    client_->setObjectName(QStringLiteral("client"));
+    setCentralWidget(client_);
+    setBackground(this, QPalette::Window, kBuiltBack);
+    setBackground(client_, QPalette::Window, kBuiltBack);
+
+    const QColor buttonFace = palette().color(QPalette::Button);
+    Picture2 = new platform::PictureBox(client_, QRectF(120, 120, 4575, 375), buttonFace);
+    Picture2->setObjectName(QStringLiteral("Picture2"));
+    Picture2->setAccessibleName(QStringLiteral("残り枚数"));
+
+    Label1 = new QLabel(Picture2);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    Label1->setFont(platform::gothicFont(12, true));
+    QPalette labelPalette = Label1->palette();
+    labelPalette.setColor(QPalette::WindowText, kLabelText);
+    Label1->setPalette(labelPalette);
+    Label1->setAutoFillBackground(false);  // transparent: the gauge shows through
+    Label1->adjustSize();
+    Label1->move(Picture2->contentsRect().left(),
+                 Picture2->contentsRect().top() +
+                     (Picture2->contentsRect().height() - Label1->height()) / 2);
+
+    cmdStart = new QPushButton(client_);
+    cmdStart->setObjectName(QStringLiteral("cmdStart"));
+    cmdStart->setGeometry(twipsToPixels(4800), twipsToPixels(120), twipsToPixels(1215),
+                          twipsToPixels(495));
+    cmdStart->setFont(platform::gothicFont(9.75, true));
+    cmdStart->setFocusPolicy(Qt::StrongFocus);
+    connect(cmdStart, &QPushButton::clicked, this,
+            [this] { platform::guarded([this] { cmdStart_Click(); }); });
+
+    Picture1 = new platform::PictureBox(client_, QRectF(120, 720, 5850, 4560), buttonFace);
+    Picture1->setObjectName(QStringLiteral("Picture1"));
+    Picture1->setAccessibleName(QStringLiteral("撮影した画像"));
+
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+    Timer1->setInterval(1000);
+    // One picture per second must hold over hours of shooting.
+    Timer1->setTimerType(Qt::PreciseTimer);
+    connect(Timer1, &QTimer::timeout, this,
+            [this] { platform::guarded([this] { Timer1_Timer(); }); });
+}
+
+void Form1::buildMenu() {
+    QMenuBar* bar = menuBar();
+    auto add = [this, bar](const QString& name, const QString& caption, void (Form1::*handler)()) {
+        QAction* action = bar->addAction(caption);
+        action->setObjectName(name);
+        connect(action, &QAction::triggered, this,
+                [this, handler] { platform::guarded([this, handler] { (this->*handler)(); }); });
+        return action;
+    };
+    mnustart =
+        add(QStringLiteral("mnustart"), QStringLiteral("スタート(&S)"), &Form1::mnustart_Click);
+    mnuOption =
+        add(QStringLiteral("mnuOption"), QStringLiteral("設定(&O)"), &Form1::mnuOption_Click);
+    mnuDisp = add(QStringLiteral("mnuDisp"), QStringLiteral("表示"), &Form1::mnuDisp_Click);
+    mnuPng = add(QStringLiteral("mnuPng"), QStringLiteral("png圧縮"), &Form1::mnuPng_Click);
+
+    mnuHelp = bar->addMenu(QStringLiteral("ヘルプ"));
+    mnuHelp->setObjectName(QStringLiteral("mnuHelp"));
+    mnuHelpShow = mnuHelp->addAction(QStringLiteral("目次"));
+    mnuHelpShow->setObjectName(QStringLiteral("mnuHelpShow"));
+    connect(mnuHelpShow, &QAction::triggered, this,
+            [this] { platform::guarded([this] { mnuHelpShow_Click(); }); });
+    mnuVersion = mnuHelp->addAction(QStringLiteral("ﾊﾞｰｼﾞｮﾝ"));
+    mnuVersion->setObjectName(QStringLiteral("mnuVersion"));
+    connect(mnuVersion, &QAction::triggered, this,
+            [this] { platform::guarded([this] { mnuVersion_Click(); }); });
+}
+
+void Form1::load() {
+    platform::guarded([this] { Form_Load(); });
+}
+
+void Form1::Form_Load() {
+    Settings& s = currentSettings();
+    const QString& init = IniManage::kSection;
+    bool compact = false;
+    try {
+        s.maxpathsize = settings::toInt32(
+            QStringLiteral("maxpathsize"),
+            IniManage::ReadIni(init, QStringLiteral("maxpathsize"), QStringLiteral("2")));
+        s.path = IniManage::ReadIni(init, QStringLiteral("path"),
+                                    platform::appFolder() + QStringLiteral("/bmp"));
+        s.stopiffull = settings::toBoolean(
+            QStringLiteral("stopiffull"),
+            IniManage::ReadIni(init, QStringLiteral("stopiffull"), QStringLiteral("True")));
+        s.kcactive = settings::toBoolean(
+            QStringLiteral("kcactive"),
+            IniManage::ReadIni(init, QStringLiteral("kcactive"), QStringLiteral("True")));
+        s.runpng = settings::toBoolean(
+            QStringLiteral("runpng"),
+            IniManage::ReadIni(init, QStringLiteral("runpng"), QStringLiteral("False")));
+        if (s.runpng) {
+            mnuPng->setEnabled(false);
+        } else {
+            CheckPngDll();
+        }
+        compact = settings::toBoolean(
+            QStringLiteral("formmin"),
+            IniManage::ReadIni(init, QStringLiteral("formmin"), QStringLiteral("False")));
+    } catch (const platform::Error& e) {
+        // A value that does not convert: nothing has been written, the file stays as it is.
+        platform::ui().msgBox(nullptr, e.message(), platform::Buttons::Ok,
+                              platform::Icon::Critical);
+        platform::ui().endProgram(1);
+    }
+    if (compact) {
+        mnuDisp_Click();
+    }
+    setBackground(cmdStart, QPalette::Button, kStoppedButton);
+    show();
+    CheckBmpSize();
+    CheckIniFile();
+    SetPbar();
+    setWindowTitle(QStringLiteral("ころんカメラ 停止中"));
+    cmdStart->setText(QStringLiteral("スタート"));
+    if (!s.stopiffull) {
+        Picture2->hide();
+    }
+}
+
+// ---- the start/stop switch and the shooting cycle ----
+
+bool Form1::shooting() const {
+    return Timer1->isActive();
+}
+
+void Form1::cmdStart_Click() {
+    mnustart_Click();
+}
+
+void Form1::Timer1_Timer() {
+    TakeShot();
+}
+
+void Form1::mnustart_Click() {
+    SetPbar();
+    const int64_t shot = folder::shotSize(currentSettings().runpng, globals().bmpsize);
+    if (Timer1->isActive()) {
+        setStoppedState();
+        return;
+    }
+    const double remaining = folder::remainingShots(
+        folder::limitBytes(currentSettings().maxpathsize), GetPathSize(), shot);
+    if (remaining <= 0 && currentSettings().stopiffull) {
+        message(this, QStringLiteral("フォルダが一杯でスタートできません"));
+        return;
+    }
+    if (!platform::screen().available()) {
+        message(this,
+                QStringLiteral("画面を撮影できません。\r\n"
+                               "画面の撮影には X11 のデスクトップ (セッション) が必要です。"));
+        return;
+    }
+    setShootingState();
+}
+
+void Form1::setStoppedState() {
+    mnustart->setText(QStringLiteral("スタート(&S)"));
+    Timer1->stop();
+    setWindowTitle(QStringLiteral("ころんカメラ 停止中"));
+    cmdStart->setText(QStringLiteral("スタート"));
+    mnuOption->setEnabled(true);
+    mnuVersion->setEnabled(true);
+    setBackground(cmdStart, QPalette::Button, kStoppedButton);
+    setBackground(this, QPalette::Window, kStoppedBack);
+    setBackground(client_, QPalette::Window, kStoppedBack);
+}
+
+void Form1::setShootingState() {
+    mnustart->setText(QStringLiteral("ストップ(&S)"));
+    Timer1->start();
+    setWindowTitle(QStringLiteral("ころんカメラ 撮影中"));
+    cmdStart->setText(QStringLiteral("ストップ"));
+    mnuOption->setEnabled(false);
+    mnuVersion->setEnabled(false);
+    setBackground(cmdStart, QPalette::Button, kShootingButton);
+    setBackground(this, QPalette::Window, kShootingBack);
+    setBackground(client_, QPalette::Window, kShootingBack);
+}
+
+void Form1::stopShooting() {
+    if (Timer1->isActive()) {
+        mnustart_Click();
+    }
+}
+
+void Form1::TakeShot() {
+    if (busy_) {
+        return;
+    }
+    busy_ = true;
+    // Every way out of this picture clears the flag, so one failure never ends shooting for good.
+    struct ClearBusy {
+        bool& flag;
+        ~ClearBusy() { flag = false; }
+    } clearBusy{busy_};
+
+    const Settings& s = currentSettings();
+    if (s.kcactive) {
+        platform::screen().activateWindow(kPostPet);
+    }
+    const bool captured = platform::screen().pressPrintScreen();
+    platform::ui().doEvents();
+    if (cleanpath() == 1) {
+        return;
+    }
+    const QImage picture = platform::screen().clipboardPicture();
+    if (!captured || picture.isNull()) {
+        message(this, QStringLiteral("画面を撮影できませんでした。\r\n撮影を停止します。"));
+        stopShooting();
+        return;
+    }
+    Picture1->setPicture(picture);
+    const QString name = Makename();
+    try {
+        app::saveBmp(Picture1->image(), name);
+    } catch (const platform::Error& e) {
+        message(this, e.message() + QStringLiteral("\r\n撮影を停止します。"));
+        stopShooting();
+        return;
+    }
+    if (currentSettings().runpng) {
+        const QString pngName = name.left(name.size() - 4) + QStringLiteral(".png");
+        if (platform::pngLibrary().bmpToPng(name, pngName, QStringLiteral("c6")) != 0) {
+            message(this, QStringLiteral("png変換でエラーがでました\r\n処理を中止します"));
+            return;
+        }
+        QString reason;
+        if (!platform::removeFile(name, &reason)) {
+            message(this, QStringLiteral("%1 の削除に失敗しました\r\n%2").arg(name, reason));
+        }
+    }
+    clsMyPbar& gauge = globals().mypbar;
+    gauge.Value(gauge.Value() - 1);
+    platform::ui().doEvents();
+}
+
+QString Form1::Makename() {
+    const QString stamp = platform::clock().now().toString(QStringLiteral("yyyy-MM-dd-HH-mm-ss"));
+    return currentSettings().path + QStringLiteral("kcPic") + stamp + QStringLiteral(".bmp");
+}
+
+// ---- the picture folder and the gauge ----
+
+int64_t Form1::GetPathSize() {
+    return folder::GetPathSize(currentSettings().path);
+}
+
+int Form1::cleanpath() {
+    const Settings& s = currentSettings();
+    const folder::CleanResult result =
+        folder::cleanFolder(s.path, folder::limitBytes(s.maxpathsize),
+                            folder::shotSize(s.runpng, globals().bmpsize), s.stopiffull);
+    if (s.stopiffull && result.remaining) {
+        globals().mypbar.Value(static_cast<float>(*result.remaining));
+    }
+    switch (result.outcome) {
+        case folder::CleanOutcome::Store:
+            return 0;
+        case folder::CleanOutcome::FolderFull:
+            show();
+            message(this, QStringLiteral("画像ファイルが一杯になりましたので\r\n停止します"));
+            stopShooting();
+            return 1;
+        case folder::CleanOutcome::DeleteFailed:
+            message(this, result.failedName + QStringLiteral("の削除に失敗しました\r\n終了します"));
+            stopShooting();
+            return 1;
+    }
+    return 1;
+}
+
+void Form1::CheckBmpSize() {
+    const QString name = platform::appFolder() + QStringLiteral("/test.bmp");
+    const QByteArray encoded = app::encodeBmp(Picture1->image());
+    globals().bmpsize = static_cast<int32_t>(encoded.size());
+    // Storing the test picture proves the stored length; an existing test.bmp is someone's
+    // file and stays untouched, and a folder that cannot be written still gives the length.
+    if (QFileInfo::exists(name)) {
+        return;
+    }
+    try {
+        app::saveBmp(Picture1->image(), name);
+    } catch (const platform::Error&) {
+        return;
+    }
+    globals().bmpsize = static_cast<int32_t>(QFileInfo(name).size());
+    QString reason;
+    if (!platform::removeFile(name, &reason)) {
+        message(this, QStringLiteral("%1 の削除に失敗しました\r\n%2").arg(name, reason));
+    }
+}
+
+void Form1::SetPbar() {
+    const Settings& s = currentSettings();
+    const int64_t shot = folder::shotSize(s.runpng, globals().bmpsize);
+    clsMyPbar& gauge = globals().mypbar;
+    gauge.Picturebox(Picture2);
+    gauge.Label(Label1);
+    gauge.Max(static_cast<float>(folder::gaugeMaximum(s.maxpathsize, shot)));
+    gauge.Min(0);
+    gauge.Value(static_cast<float>(
+        folder::remainingShots(folder::limitBytes(s.maxpathsize), GetPathSize(), shot)));
+}
+
+bool Form1::CheckPngDll() {
+    const bool present =
+        platform::isPlainFile(platform::appFolder() + QLatin1Char('/') + kPngLibraryName) ||
+        platform::isPlainFile(platform::systemDirectory() + QLatin1Char('/') + kPngLibraryName);
+    mnuPng->setEnabled(present);
+    return present;
+}
+
+void Form1::CheckIniFile() {
+    if (!platform::isPlainFile(IniManage::iniPath())) {
+        mnuOption_Click();
+    }
+}
+
+// ---- display and the other windows ----
+
+void Form1::mnuDisp_Click() {
+    Settings& s = currentSettings();
+    s.formmin = !s.formmin;
+    setOuterHeight(s.formmin ? kCompactHeight : kFullHeight);
+    IniManage::WriteIni(IniManage::kSection, QStringLiteral("formmin"),
+                        settings::booleanText(s.formmin));
+}
+
+void Form1::setOuterHeight(double twips) {
+    outerHeightTwips_ = twips;
+    applyOuterHeight();
+}
+
+void Form1::applyOuterHeight() {
+    if (outerHeightTwips_ <= 0) {
+        return;
+    }
+    // The window manager's frame and caption bar are part of the outer height; they are known
+    // only once the window is shown, so this runs again when they become known.
+    const int decoration = frameGeometry().height() - geometry().height();
+    const int height = twipsToPixels(outerHeightTwips_) - decoration;
+    if (height > 0 && height != this->height()) {
+        setFixedHeight(height);
+    }
+}
+
+void Form1::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    applyOuterHeight();
+}
+
+void Form1::moveEvent(QMoveEvent* event) {
+    QMainWindow::moveEvent(event);
+    applyOuterHeight();
+}
+
+void Form1::mnuOption_Click() {
+    // The options dialog comes with its own change; until then the gauge is refreshed only.
+    SetPbar();
+}
+
+void Form1::mnuPng_Click() {
+    SetPbar();
+}
+
+void Form1::mnuVersion_Click() {}
+
+void Form1::mnuHelpShow_Click() {}

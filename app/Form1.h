@@ -1,8 +1,79 @@
 #pragma once
+// The main window: start-up, the start/stop switch and the shooting cycle.
+
+#include <cstdint>
 #include <QMainWindow>
+
+class QAction;
+class QLabel;
+class QMenu;
+class QPushButton;
+class QTimer;
+
+namespace platform {
+class PictureBox;
+}
+
 class Form1 : public QMainWindow {
     Q_OBJECT
 public:
     explicit Form1(QWidget* parent = nullptr);
+
+    // Runs the start-up inside the error guard.
     void load();
+
+    // Start-up and the handlers of the menu, the button and the timer.
+    void Form_Load();
+    void mnustart_Click();
+    void cmdStart_Click();
+    void Timer1_Timer();
+    void mnuDisp_Click();
+    void mnuOption_Click();
+    void mnuPng_Click();
+    void mnuVersion_Click();
+    void mnuHelpShow_Click();
+
+    // Procedures the other windows and the tests use.
+    QString Makename();
+    int64_t GetPathSize();
+    int cleanpath();
+    void CheckBmpSize();
+    void SetPbar();
+    bool CheckPngDll();
+    void CheckIniFile();
+
+    bool shooting() const;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
+
+private:
+    void buildControls();
+    void buildMenu();
+    void TakeShot();
+    void setStoppedState();
+    void setShootingState();
+    // Stops shooting through the switch, so the window shows the stopped state; does nothing
+    // when the user has already stopped it.
+    void stopShooting();
+    void setOuterHeight(double twips);
+    void applyOuterHeight();
+
+    bool busy_ = false;            // a picture is in progress
+    double outerHeightTwips_ = 0;  // the height asked for, frame and menu bar included
+
+    QWidget* client_ = nullptr;
+    platform::PictureBox* Picture1 = nullptr;
+    platform::PictureBox* Picture2 = nullptr;
+    QLabel* Label1 = nullptr;
+    QPushButton* cmdStart = nullptr;
+    QTimer* Timer1 = nullptr;
+    QAction* mnustart = nullptr;
+    QAction* mnuOption = nullptr;
+    QAction* mnuDisp = nullptr;
+    QAction* mnuPng = nullptr;
+    QMenu* mnuHelp = nullptr;
+    QAction* mnuHelpShow = nullptr;
+    QAction* mnuVersion = nullptr;
 };
