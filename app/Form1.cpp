@@ -9,6 +9,9 @@
 #include <QTimer>
 
 #include "app/BmpFile.h"
+#include "about/HelpOpener.h"
+#include "about/ProgramIcon.h"
+#include "about/frmAbout.h"
 #include "app/Globals.h"
 #include "folder/PictureFolder.h"
 #include "platform/Files.h"
@@ -63,6 +66,7 @@ Form1::Form1(QWidget* parent) : QMainWindow(parent) {
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
     setWindowTitle(QStringLiteral("ころんカメラ"));
+    setWindowIcon(about::programIcon());
     buildControls();
     buildMenu();
     setFixedSize(twipsToPixels(kClientWidth),
@@ -433,14 +437,29 @@ void Form1::moveEvent(QMoveEvent* event) {
 }
 
 void Form1::mnuOption_Click() {
-    // The options dialog comes with its own change; until then the gauge is refreshed only.
+    {
+        FrmOption dialog(this, globals().settings, globals().bmpsize, *this);
+        platform::ui().showModal(dialog);
+    }
     SetPbar();
+}
+
+void Form1::setGaugeVisible(bool visible) {
+    Picture2->setVisible(visible);
+}
+
+void Form1::setPngMenuEnabled(bool enabled) {
+    mnuPng->setEnabled(enabled);
 }
 
 void Form1::mnuPng_Click() {
     SetPbar();
 }
 
-void Form1::mnuVersion_Click() {}
+void Form1::mnuVersion_Click() {
+    about::openAbout();
+}
 
-void Form1::mnuHelpShow_Click() {}
+void Form1::mnuHelpShow_Click() {
+    about::openHelpContents(this);
+}

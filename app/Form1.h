@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <QMainWindow>
 
+#include "settings/FrmOption.h"
+
 class QAction;
 class QLabel;
 class QMenu;
@@ -14,7 +16,7 @@ namespace platform {
 class PictureBox;
 }
 
-class Form1 : public QMainWindow {
+class Form1 : public QMainWindow, public OptionsHost {
     Q_OBJECT
 public:
     explicit Form1(QWidget* parent = nullptr);
@@ -39,10 +41,14 @@ public:
     int cleanpath();
     void CheckBmpSize();
     void SetPbar();
-    bool CheckPngDll();
+    bool CheckPngDll() override;
     void CheckIniFile();
 
     bool shooting() const;
+
+    // What the options dialog changes here.
+    void setGaugeVisible(bool visible) override;
+    void setPngMenuEnabled(bool enabled) override;
 
 protected:
     void showEvent(QShowEvent* event) override;

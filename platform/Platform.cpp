@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 
 #include "platform/posix/DlPngLibrary.h"
+#include "platform/qt/HelpViewer.h"
 #include "platform/qt/QtClock.h"
 #include "platform/qt/QtUi.h"
 #include "platform/x11/X11Screen.h"
@@ -22,12 +23,13 @@ void useProduction() {
     static QtClock clock;
     static DlPngLibrary png;
     static auto screen = makeScreen();
+    static auto help = makeHelpViewer();
     Services s;
     s.ui = &ui;
     s.clock = &clock;
     s.screen = screen.get();
     s.png = &png;
-    s.help = nullptr;  // the help viewer comes with the about window
+    s.help = help.get();
     s.appFolder = QCoreApplication::applicationDirPath();
     current() = s;
 }

@@ -1,0 +1,345 @@
+#include "settings/FrmOption.h"
+
+#include <cerrno>
+#include <cmath>
+#include <limits>
+#include <QCheckBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMimeData>
+#include <QPushButton>
+
+#include "about/HelpOpener.h"
+#include "about/ProgramIcon.h"
+#include "folder/PictureFolder.h"
+#include "platform/Files.h"
+#include "platform/Guard.h"
+#include "platform/Platform.h"
+#include "platform/Twips.h"
+#include "platform/posix/Folders.h"
+#include "settings/Conversions.h"
+#include "settings/IniManage.h"
+
+namespace {
+
+using platform::twipsToPixels;
+
+const QColor kBack(192, 255, 255);
+
+// The numbering in which folder-creation failures are shown: 75 is the path/file access error
+// (the dialog stays open so the user can pick another name), 76 path not found.
+int creationErrorNumber(int error) {
+    switch (error) {
+        case ENOENT:
+        case ENOTDIR:
+            return 76;
+        case ENOSPC:
+        case EDQUOT:
+            return 61;
+        case EIO:
+            return 57;
+        case EMLINK:
+            return 67;
+        default:
+            return 75;  // refused, read-only, taken by a file, a name the file system rejects
+    }
+}
+
+void setBackground(QWidget* widget, const QColor& color) {
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::Window, color);
+    widget->setPalette(palette);
+    widget->setAutoFillBackground(true);
+}
+
+void message(QWidget* parent, const QString& text) {
+    platform::ui().msgBox(parent, text);
+}
+
+// A text box that takes a dropped file or folder in place of its text.
+class DropLineEdit : public QLineEdit {
+public:
+    DropLineEdit(QWidget* parent, FrmOption* dialog) : QLineEdit(parent), dialog_(dialog) {}
+
+protected:
+    void dragEnterEvent(QDragEnterEvent* event) override { event->acceptProposedAction(); }
+    void dragMoveEvent(QDragMoveEvent* event) override { event->acceptProposedAction(); }
+    void dropEvent(QDropEvent* event) override {
+        if (event->mimeData() != nullptr) {
+            dialog_->text1_OLEDragDrop(*event->mimeData());
+        }
+        event->acceptProposedAction();
+    }
+
+private:
+    FrmOption* dialog_;
+};
+
+}  // namespace
+
+FrmOption::FrmOption(QWidget* parent, Settings& settings, int32_t bmpsize, OptionsHost& host)
+    : QDialog(parent), settings_(settings), bmpsize_(bmpsize), host_(host) {
+    setObjectName(QStringLiteral("FrmOption"));
+    setWindowTitle(QStringLiteral("設定"));
+    // A fixed dialog frame without a close box; the buttons close it.
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::MSWindowsFixedSizeDialogHint);
+    setWindowIcon(about::programIcon());
+    setBackground(this, kBack);
+
+    auto place = [](QWidget* w, double left, double top, double width, double height) {
+        w->setGeometry(twipsToPixels(left), twipsToPixels(top), twipsToPixels(width),
+                       twipsToPixels(height));
+    };
+    auto named = [](QWidget* w, const char* name) {
+        w->setObjectName(QString::fromLatin1(name));
+        return w;
+    };
+
+    Label1 = new QLabel(QStringLiteral("画像を保存するフォルダ"), this);
+    place(named(Label1, "Label1"), 120, 120, 4000, 255);
+    Text1 = new DropLineEdit(this, this);
+    place(named(Text1, "Text1"), 120, 405, 6255, 315);
+    Text1->setAccessibleName(QStringLiteral("画像を保存するフォルダ"));
+    Label2 = new QLabel(QStringLiteral("画像ファイルの最大容量"), this);
+    place(named(Label2, "Label2"), 120, 900, 4000, 255);
+    Text2 = new QLineEdit(QStringLiteral("1"), this);
+    place(named(Text2, "Text2"), 120, 1185, 1095, 315);
+    Text2->setAccessibleName(QStringLiteral("画像ファイルの最大容量"));
+    Label3 = new QLabel(QStringLiteral("メガバイト"), this);
+    place(named(Label3, "Label3"), 1320, 1230, 900, 255);
+    Label4 = new QLabel(this);
+    place(named(Label4, "Label4"), 2280, 1230, 4095, 255);
+
+    Check1 = new QCheckBox(QStringLiteral("撮影中はぽすぺをアクティブにする"), this);
+    place(named(Check1, "Check1"), 120, 1740, 4335, 315);
+    Check2 = new QCheckBox(QStringLiteral("フォルダが一杯になったら停止する"), this);
+    place(named(Check2, "Check2"), 120, 2175, 4335, 315);
+    Check3 = new QCheckBox(QStringLiteral("圧縮しながら保存する"), this);
+    place(named(Check3, "Check3"), 120, 2610, 4335, 315);
+    for (QCheckBox* box : {Check1, Check2, Check3}) {
+        setBackground(box, kBack);
+    }
+
+    Command1 = new QPushButton(QStringLiteral("OK"), this);
+    place(named(Command1, "Command1"), 4815, 1695, 1560, 375);
+    Command1->setDefault(true);
+    cmdCancel = new QPushButton(QStringLiteral("キャンセル"), this);
+    place(named(cmdCancel, "cmdCancel"), 4815, 2130, 1560, 375);
+    cmdHelp = new QPushButton(QStringLiteral("ヘルプ"), this);
+    place(named(cmdHelp, "cmdHelp"), 4815, 2565, 1560, 375);
+
+    setFixedSize(twipsToPixels(6495), twipsToPixels(3120));
+    QWidget::setTabOrder(Text1, Text2);
+    QWidget::setTabOrder(Text2, Command1);
+    QWidget::setTabOrder(Command1, Check1);
+    QWidget::setTabOrder(Check1, Check2);
+    QWidget::setTabOrder(Check2, cmdCancel);
+    QWidget::setTabOrder(cmdCancel, Check3);
+    QWidget::setTabOrder(Check3, cmdHelp);
+
+    Text1->installEventFilter(this);
+    Text2->installEventFilter(this);
+    connect(Text2, &QLineEdit::textChanged, this, [this] { Text2_Change(); });
+    connect(Check3, &QCheckBox::toggled, this, [this] { Check3_Click(); });
+    connect(Command1, &QPushButton::clicked, this,
+            [this] { platform::guarded([this] { Command1_Click(); }); });
+    connect(cmdCancel, &QPushButton::clicked, this,
+            [this] { platform::guarded([this] { cmdCancel_Click(); }); });
+    connect(cmdHelp, &QPushButton::clicked, this,
+            [this] { platform::guarded([this] { cmdHelp_Click(); }); });
+
+    Form_Load();
+}
+
+void FrmOption::Form_Load() {
+    Text1->setText(settings_.path);
+    Text2->setText(QString::number(settings_.maxpathsize));
+    Check1->setChecked(settings_.kcactive);
+    Check2->setChecked(settings_.stopiffull);
+    Check3->setChecked(settings_.runpng);
+    if (!host_.CheckPngDll()) {
+        Check3->setEnabled(false);
+    }
+    Text2_Change();
+}
+
+double FrmOption::leadingNumber(const QString& text) {
+    // Reads like a person would type a number: blanks anywhere are skipped, and reading stops
+    // at the first character that cannot continue the number.
+    QString digits;
+    bool seenDigit = false;
+    bool seenPoint = false;
+    for (const QChar c : text) {
+        if (c == QLatin1Char(' ') || c == QLatin1Char('\t')) {
+            continue;
+        }
+        if ((c == QLatin1Char('-') || c == QLatin1Char('+')) && digits.isEmpty()) {
+            digits += c;
+        } else if (c.isDigit() && c.unicode() < 128) {
+            digits += c;
+            seenDigit = true;
+        } else if (c == QLatin1Char('.') && !seenPoint) {
+            digits += c;
+            seenPoint = true;
+        } else {
+            break;
+        }
+    }
+    if (!seenDigit) {
+        return 0;
+    }
+    return digits.toDouble();
+}
+
+QString FrmOption::estimateText(double megabytes, int64_t shotSize) {
+    const double count = std::floor(megabytes * 1048576.0 / static_cast<double>(shotSize));
+    return QStringLiteral("(約") + QString::number(count, 'f', 0) +
+           QStringLiteral("枚　写真が撮れます)");
+}
+
+int32_t FrmOption::storedSize(double megabytes) {
+    const double whole = std::floor(megabytes);
+    if (!(whole >= 1)) {
+        return 1;
+    }
+    if (whole > std::numeric_limits<int32_t>::max()) {
+        return std::numeric_limits<int32_t>::max();
+    }
+    return static_cast<int32_t>(whole);
+}
+
+QString FrmOption::addroot(const QString& folder) {
+    QString result = folder;
+    while (result.endsWith(QLatin1Char('/'))) {
+        result.chop(1);
+    }
+    return result + QLatin1Char('/');
+}
+
+void FrmOption::Text2_Change() {
+    const int64_t shot = folder::shotSize(Check3->isChecked(), bmpsize_);
+    Label4->setText(estimateText(leadingNumber(Text2->text()), shot));
+}
+
+void FrmOption::Check3_Click() {
+    Text2_Change();
+}
+
+bool FrmOption::eventFilter(QObject* watched, QEvent* event) {
+    // Enter never reaches the two boxes.
+    if ((watched == Text1 || watched == Text2) && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void FrmOption::text1_OLEDragDrop(const QMimeData& data) {
+    if (!data.hasUrls()) {
+        return;
+    }
+    const QList<QUrl> urls = data.urls();
+    if (!urls.isEmpty() && urls.first().isLocalFile()) {
+        Text1->setText(urls.first().toLocalFile());
+    }
+}
+
+bool FrmOption::ensureFolder(const QString& folderWithSlash) {
+    // The folder itself: without its final "/", except the root, which is "/" itself.
+    const QString folder =
+        folderWithSlash.size() > 1 ? folderWithSlash.chopped(1) : folderWithSlash;
+    QString reason;
+    switch (platform::pathKind(folder, &reason)) {
+        case platform::PathKind::Folder:
+            return true;
+        case platform::PathKind::NotFolder:
+            message(this, folderWithSlash + QStringLiteral("フォルダがありません"));
+            return false;
+        case platform::PathKind::Unknown:
+            message(this, folder + QStringLiteral("フォルダがあるかどうか調べられません。\r\n") +
+                              reason + QStringLiteral("\r\nフォルダ名を変えて下さい"));
+            return false;
+        case platform::PathKind::Missing:
+            break;
+    }
+    const QString question = folder + QStringLiteral("フォルダがありません\r\n\r\n") + folder +
+                             QStringLiteral("フォルダを作ってもよろしいですか？");
+    if (platform::ui().msgBox(this, question, platform::Buttons::OkCancel) !=
+        platform::Answer::Ok) {
+        return false;
+    }
+    const int error = platform::makeFolder(folder);
+    if (error == 0) {
+        return true;
+    }
+    const int number = creationErrorNumber(error);
+    if (number == 75) {
+        message(this,
+                folder + QStringLiteral("フォルダが作れません。\r\nフォルダ名を変えて下さい"));
+        return false;
+    }
+    message(this, QStringLiteral("エラー　番号 ") + QString::number(number) +
+                      QStringLiteral("\r\n異常が起きたので終了します。作者に連絡して下さい"));
+    platform::ui().endProgram(1);
+    return false;  // the program has ended
+}
+
+void FrmOption::Command1_Click() {
+    if (Text1->text().trimmed().isEmpty()) {
+        message(this, QStringLiteral("画像を保存するフォルダを入力して下さい"));
+        return;
+    }
+    // The in-memory folder changes only once it has passed its checks.
+    const QString newPath = addroot(Text1->text());
+    if (!ensureFolder(newPath)) {
+        return;
+    }
+    settings_.path = newPath;
+    settings_.maxpathsize = storedSize(leadingNumber(Text2->text()));
+    settings_.kcactive = Check1->isChecked();
+    settings_.stopiffull = Check2->isChecked();
+    settings_.runpng = Check3->isChecked();
+
+    host_.setGaugeVisible(settings_.stopiffull);
+    if (settings_.runpng) {
+        host_.setPngMenuEnabled(false);
+    } else {
+        host_.CheckPngDll();
+    }
+
+    // Written in this order; after a failed write the others would fail the same way, and one
+    // message is enough.
+    const std::pair<QString, QString> values[] = {
+        {QStringLiteral("maxpathsize"), QString::number(settings_.maxpathsize)},
+        {QStringLiteral("path"), settings_.path},
+        {QStringLiteral("kcactive"), settings::booleanText(settings_.kcactive)},
+        {QStringLiteral("stopiffull"), settings::booleanText(settings_.stopiffull)},
+        {QStringLiteral("runpng"), settings::booleanText(settings_.runpng)},
+    };
+    for (const auto& [key, value] : values) {
+        if (!IniManage::WriteIni(IniManage::kSection, key, value)) {
+            break;
+        }
+    }
+    accept();
+}
+
+void FrmOption::cmdCancel_Click() {
+    if (!platform::isPlainFile(IniManage::iniPath())) {
+        message(this, QStringLiteral("設定して下さい"));
+        return;
+    }
+    QDialog::reject();
+}
+
+void FrmOption::reject() {
+    platform::guarded([this] { cmdCancel_Click(); });
+}
+
+void FrmOption::cmdHelp_Click() {
+    about::openOptionsHelp(this);
+}
