@@ -2,14 +2,15 @@
 // Folder listing and file tests, as the program's logic sees the file system.
 
 #include <cstdint>
+#include <functional>
 #include <vector>
 #include <QString>
 
 namespace platform {
 
 struct FileInfo {
-    QString name;          // the bare file name
-    int64_t size = 0;      // length in bytes
+    QString name;            // the bare file name
+    int64_t size = 0;        // length in bytes
     int64_t modifiedNs = 0;  // last-modified time, nanoseconds since the epoch
 };
 
@@ -24,5 +25,23 @@ bool isPlainFile(const QString& path);
 
 // The system's shared-library folder.
 QString systemDirectory();
+
+// True when `name` matches `pattern`: '*' stands for any run of characters, '?' for exactly one,
+// letter case is ignored.
+bool wildcardMatch(const QString& name, const QString& pattern);
+
+// Deletes the file `path`. On failure returns false and, when `reason` is given, sets it to the
+// system's description of the error.
+bool removeFile(const QString& path, QString* reason = nullptr);
+
+// Faults that tests inject into the calls above; production code leaves them empty. Root ignores
+// file modes, so a test cannot make a deletion fail or a file vanish on cue without them.
+struct FileHooks {
+    // Runs after a matching name has been read from the folder and before the file is measured.
+    std::function<void(const QString& folder, const QString& name)> beforeMeasure;
+    // Runs before a deletion; a non-zero errno value makes the deletion fail with that error.
+    std::function<int(const QString& path)> removeError;
+};
+FileHooks& fileHooks();
 
 }  // namespace platform

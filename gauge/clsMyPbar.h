@@ -1,0 +1,56 @@
+#pragma once
+// A horizontal gauge of squares drawn into a picture box the caller supplies, with a label
+// "残り<value>枚" centred over it. It draws only when its value is set.
+
+#include <QColor>
+#include <QLabel>
+#include <QPointer>
+
+#include "platform/DrawingSurface.h"
+
+class clsMyPbar {
+public:
+    clsMyPbar() = default;
+
+    // The squares' colour, used from the next drawing on. Black from construction.
+    void Color(const QColor& color) { color_ = color; }
+    QColor Color() const { return color_; }
+
+    // Clamps `value` into [Min, Max] (Max first), stores it and redraws the gauge and its label.
+    // Nothing is drawn while no picture box is attached or while Max equals Min.
+    void Value(float value);
+    float Value() const { return value_; }
+
+    // Stored as given: no check, no drawing.
+    void Min(float min) { min_ = min; }
+    float Min() const { return min_; }
+
+    // Stored; a maximum not above Min becomes Min + 1. No drawing.
+    void Max(float max);
+    float Max() const { return max_; }
+
+    // Attach the label (expected to be a child of the picture box) and the picture box. Neither
+    // is owned.
+    void Label(QLabel* label) { label_ = label; }
+    void Picturebox(platform::DrawingSurface* box);
+
+    // Detach both; the numbers stay.
+    void Kill();
+
+private:
+    platform::DrawingSurface* surface() const;
+    void drawSquares(platform::DrawingSurface& box) const;
+    void drawLabel(const platform::DrawingSurface* box) const;
+
+    // Fields in the order of the gauge's definition.
+    platform::DrawingSurface* box_ = nullptr;
+    // When the box is a widget, it is watched, so a box destroyed before the gauge reads as
+    // detached rather than dangling (the main window's gauge outlives the window).
+    QPointer<QObject> boxObject_;
+    bool boxIsObject_ = false;
+    float max_ = 0;
+    float min_ = 0;
+    float value_ = 0;
+    QColor color_ = QColor(0, 0, 0);
+    QPointer<QLabel> label_;
+};
