@@ -1,9 +1,9 @@
 // The library's one entry point: checks the arguments, then reads, parses, encodes and writes.
 #include "pngsaver.h"
 
+#include <cstring>
+#include <memory>
 #include <new>
-#include <string>
-#include <vector>
 
 #include "BmpReader.h"
 #include "Files.h"
@@ -13,11 +13,13 @@ namespace {
 
 // Accepts exactly "c0" to "c12" and gives the compression level.
 bool parseOptions(const char* options, int* level) {
+    static constexpr const char* kLevels[] = {"c0", "c1", "c2", "c3",  "c4",  "c5", "c6",
+                                              "c7", "c8", "c9", "c10", "c11", "c12"};
     if (options == nullptr) {
         return false;
     }
     for (int candidate = 0; candidate <= 12; ++candidate) {
-        if (options == "c" + std::to_string(candidate)) {
+        if (std::strcmp(options, kLevels[candidate]) == 0) {
             *level = candidate;
             return true;
         }
@@ -25,12 +27,22 @@ bool parseOptions(const char* options, int* level) {
     return false;
 }
 
-int16_t convert(const char* bmpPath, const char* pngPath, int level) {
+// The memory of one conversion, kept for the next one in the same thread: the program converts
+// a picture of the same size every second (see ByteBuffer).
+struct Workspace {
+    pngsaver::ByteBuffer bmp;
+    pngsaver::PngEncoder encoder;
+};
+
+// The memory of a BMP larger than this (about an 8K screen) is not kept for the next picture.
+constexpr size_t kKeptBmpBytes = size_t{128} << 20;
+
+int16_t convert(const char* bmpPath, const char* pngPath, int level, Workspace& workspace) {
     // Writing the PNG over the BMP itself would destroy the picture.
     if (pngsaver::isSameFile(bmpPath, pngPath)) {
         return PNGSAVER_ERR_WRITE_PNG;
     }
-    std::vector<uint8_t> bmp;
+    pngsaver::ByteBuffer& bmp = workspace.bmp;
     if (!pngsaver::readWholeFile(bmpPath, &bmp)) {
         return PNGSAVER_ERR_READ_BMP;
     }
@@ -38,9 +50,9 @@ int16_t convert(const char* bmpPath, const char* pngPath, int level) {
     if (pngsaver::parseBmp(bmp.data(), bmp.size(), &image) != pngsaver::BmpStatus::Ok) {
         return PNGSAVER_ERR_BAD_BMP;
     }
-    std::vector<uint8_t> png;
-    if (!pngsaver::encodePng(image, level, &png) ||
-        !pngsaver::replaceFile(pngPath, png.data(), png.size())) {
+    pngsaver::PngEncoder& encoder = workspace.encoder;
+    if (!encoder.encode(image, level) ||
+        !pngsaver::replaceFile(pngPath, encoder.png().data(), encoder.png().size())) {
         return PNGSAVER_ERR_WRITE_PNG;
     }
     return PNGSAVER_OK;
@@ -54,9 +66,18 @@ extern "C" int16_t BmpToPng(const char* bmpPath, const char* pngPath, const char
         return PNGSAVER_ERR_BAD_OPTIONS;
     }
     // No exception may cross the C boundary; running out of memory is the only one thrown here.
+    thread_local std::unique_ptr<Workspace> workspace;
     try {
-        return convert(bmpPath, pngPath, level);
+        if (!workspace) {
+            workspace = std::make_unique<Workspace>();
+        }
+        const int16_t result = convert(bmpPath, pngPath, level, *workspace);
+        if (workspace->bmp.size() > kKeptBmpBytes) {
+            workspace.reset();
+        }
+        return result;
     } catch (const std::bad_alloc&) {
+        workspace.reset();
         return PNGSAVER_ERR_NO_MEMORY;
     }
 }

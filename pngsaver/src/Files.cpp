@@ -55,7 +55,7 @@ int createTemporary(const std::string& folder, std::string* tempPath) {
 
 }  // namespace
 
-bool readWholeFile(const char* path, std::vector<uint8_t>* data) {
+bool readWholeFile(const char* path, ByteBuffer* data) {
     const ReadDescriptor file{::open(path, O_RDONLY | O_CLOEXEC)};
     struct stat info {};
     // Only regular files: a device or a pipe could block or never end.

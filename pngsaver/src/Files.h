@@ -3,13 +3,14 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <vector>
+
+#include "ByteBuffer.h"
 
 namespace pngsaver {
 
 // Reads the regular file at path into *data. Returns false when it cannot be opened or read;
 // throws std::bad_alloc when it does not fit in memory.
-bool readWholeFile(const char* path, std::vector<uint8_t>* data);
+bool readWholeFile(const char* path, ByteBuffer* data);
 
 // Writes data to a new temporary file in path's folder and renames it to path, replacing any file
 // there. On failure the temporary file is removed and path is as it was. The temporary name

@@ -1,0 +1,217 @@
+// The PNG encoder against libpng: for each benchmark image, the median processor time of
+// BmpToPng(..., "c6") and of libpng at level 6 with its default filters, each reading the same BMP
+// file and writing a PNG file, and the sizes of the two PNGs. Prints the ratios per image; exits
+// with 1 when a bar is missed on the screen images (crop_*, fhd_*): time at most 0.40x and size at
+// most 1.00x.
+#include <algorithm>
+#include <csetjmp>
+#include <ctime>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include <png.h>
+
+#include "pngsaver.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr double kTimeBar = 0.40;
+constexpr double kSizeBar = 1.00;
+
+struct Bgr {
+    uint32_t width = 0;
+    uint32_t height = 0;
+    std::vector<uint8_t> pixels;  // blue, green, red; top row first
+};
+
+Bgr loadPng(const fs::path& path) {
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    if (!png_image_begin_read_from_file(&image, path.c_str())) {
+        throw std::runtime_error("cannot read " + path.string() + ": " + image.message);
+    }
+    image.format = PNG_FORMAT_BGR;
+    Bgr bgr{image.width, image.height, std::vector<uint8_t>(PNG_IMAGE_SIZE(image))};
+    if (!png_image_finish_read(&image, nullptr, bgr.pixels.data(), 0, nullptr)) {
+        throw std::runtime_error("cannot decode " + path.string() + ": " + image.message);
+    }
+    return bgr;
+}
+
+void put32(std::vector<uint8_t>& out, size_t at, uint32_t value) {
+    for (int i = 0; i < 4; ++i) {
+        out[at + i] = static_cast<uint8_t>(value >> (8 * i));
+    }
+}
+
+uint32_t get32(const std::vector<uint8_t>& in, size_t at) {
+    return uint32_t{in[at]} | uint32_t{in[at + 1]} << 8 | uint32_t{in[at + 2]} << 16 |
+           uint32_t{in[at + 3]} << 24;
+}
+
+// A 24-bit bottom-up BMP, as the program stores its pictures.
+void writeBmp(const Bgr& bgr, const fs::path& path) {
+    const size_t rowBytes = size_t{bgr.width} * 3;
+    const size_t stride = (rowBytes + 3) / 4 * 4;
+    std::vector<uint8_t> bmp(54 + stride * bgr.height, 0);
+    bmp[0] = 'B';
+    bmp[1] = 'M';
+    put32(bmp, 2, static_cast<uint32_t>(bmp.size()));
+    put32(bmp, 10, 54);
+    put32(bmp, 14, 40);
+    put32(bmp, 18, bgr.width);
+    put32(bmp, 22, bgr.height);
+    bmp[26] = 1;
+    bmp[28] = 24;
+    for (uint32_t y = 0; y < bgr.height; ++y) {
+        std::copy_n(&bgr.pixels[y * rowBytes], rowBytes, &bmp[54 + (bgr.height - 1 - y) * stride]);
+    }
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bmp.data()), static_cast<std::streamsize>(bmp.size()));
+}
+
+std::vector<uint8_t> readFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// The baseline: the same work with libpng. Reads our own 24-bit bottom-up BMP, lets libpng swap
+// blue and red, and writes the rows top first. Returns false on any failure.
+bool libpngConvert(const fs::path& bmpPath, const fs::path& pngPath) {
+    const std::vector<uint8_t> bmp = readFile(bmpPath);
+    if (bmp.size() < 54) {
+        return false;
+    }
+    const uint32_t offset = get32(bmp, 10);
+    const uint32_t width = get32(bmp, 18);
+    const uint32_t height = get32(bmp, 22);
+    const size_t stride = (size_t{width} * 3 + 3) / 4 * 4;
+    if (offset + stride * height > bmp.size()) {
+        return false;
+    }
+    FILE* file = std::fopen(pngPath.c_str(), "wb");
+    if (file == nullptr) {
+        return false;
+    }
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png ? png_create_info_struct(png) : nullptr;
+    bool ok = info != nullptr && setjmp(png_jmpbuf(png)) == 0;
+    if (ok) {
+        png_init_io(png, file);
+        png_set_IHDR(png, info, width, height, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
+                     PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+        png_set_compression_level(png, 6);
+        png_write_info(png, info);
+        png_set_bgr(png);
+        for (uint32_t y = 0; y < height; ++y) {
+            png_write_row(png, &bmp[offset + (height - 1 - y) * stride]);
+        }
+        png_write_end(png, nullptr);
+    }
+    png_destroy_write_struct(&png, &info);
+    return std::fclose(file) == 0 && ok;
+}
+
+double cpuMilliseconds() {
+    timespec now{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+    return double(now.tv_sec) * 1e3 + double(now.tv_nsec) / 1e6;
+}
+
+// The processor time of one run, in user and kernel mode: on a shared machine the wall time
+// mostly measures how long the process waited for a processor.
+double millisecondsOf(const std::function<bool()>& work) {
+    const double start = cpuMilliseconds();
+    if (!work()) {
+        throw std::runtime_error("a conversion failed");
+    }
+    return cpuMilliseconds() - start;
+}
+
+double median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    const size_t n = values.size();
+    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+bool hasBar(const std::string& name) {
+    return name.starts_with("crop_") || name.starts_with("fhd_");
+}
+
+}  // namespace
+
+int main() {
+    std::vector<fs::path> images;
+    for (const auto& entry : fs::directory_iterator(KORONCAM_BENCH_IMAGES)) {
+        if (entry.path().extension() == ".png") {
+            images.push_back(entry.path());
+        }
+    }
+    std::sort(images.begin(), images.end());
+    if (images.empty()) {
+        std::fprintf(stderr, "no images in %s\n", KORONCAM_BENCH_IMAGES);
+        return 1;
+    }
+    std::string folderName = (fs::temp_directory_path() / "bench-encoder-XXXXXX").string();
+    if (mkdtemp(folderName.data()) == nullptr) {
+        std::perror("mkdtemp");
+        return 1;
+    }
+    const fs::path folder = folderName;
+
+    std::printf(
+        "BmpToPng \"c6\" against libpng level 6, default filters (median processor time of "
+        "rounds)\n\n");
+    std::printf("%-16s %10s %6s %10s %10s %7s %7s  %s\n", "image", "size", "rounds", "ours ms",
+                "libpng ms", "time", "size", "result");
+    bool allPass = true;
+    for (const fs::path& image : images) {
+        const std::string name = image.filename().string();
+        const Bgr bgr = loadPng(image);
+        const fs::path bmp = folder / "kcPic.bmp";
+        const fs::path ours = folder / "kcPic.png";
+        const fs::path theirs = folder / "libpng.png";
+        writeBmp(bgr, bmp);
+
+        const auto runOurs = [&] { return BmpToPng(bmp.c_str(), ours.c_str(), "c6") == 0; };
+        const auto runTheirs = [&] { return libpngConvert(bmp, theirs); };
+        const bool large = size_t{bgr.width} * bgr.height > 1000000;
+        const int rounds = large ? 15 : 41;
+        millisecondsOf(runOurs);  // warm the caches and the page cache
+        millisecondsOf(runTheirs);
+        std::vector<double> oursMs, theirsMs;
+        for (int round = 0; round < rounds; ++round) {  // interleaved, so drift hits both
+            oursMs.push_back(millisecondsOf(runOurs));
+            theirsMs.push_back(millisecondsOf(runTheirs));
+        }
+
+        const double timeRatio = median(oursMs) / median(theirsMs);
+        const double sizeRatio = double(fs::file_size(ours)) / double(fs::file_size(theirs));
+        // A fast encoder is worth nothing if its pictures are wrong.
+        const Bgr decoded = loadPng(ours);
+        const bool same = decoded.pixels == bgr.pixels;
+        const char* result = "-";
+        if (!same) {
+            result = "FAIL (pixels differ)";
+        } else if (hasBar(name)) {
+            result = timeRatio <= kTimeBar && sizeRatio <= kSizeBar ? "PASS" : "FAIL";
+        }
+        allPass = allPass && same && (!hasBar(name) || std::string(result) == "PASS");
+        const std::string size = std::to_string(bgr.width) + "x" + std::to_string(bgr.height);
+        std::printf("%-16s %10s %6d %10.2f %10.2f %6.3fx %6.3fx  %s\n", name.c_str(), size.c_str(),
+                    rounds, median(oursMs), median(theirsMs), timeRatio, sizeRatio, result);
+    }
+    std::printf("\nbars on crop_* and fhd_*: time <= %.2fx, size <= %.2fx\n", kTimeBar, kSizeBar);
+    std::error_code ignored;  // a leftover temporary folder is harmless
+    fs::remove_all(folder, ignored);
+    return allPass ? 0 : 1;
+}
