@@ -1,0 +1,53 @@
+// The BMP reader on any bytes: either an error, or a picture that lies wholly inside the bytes
+// and that the PNG writer turns into a PNG of exactly its pixels, however the writer was used
+// before.
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "BmpReader.h"
+#include "Check.h"
+#include "PngCheck.h"
+#include "PngWriter.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    pngsaver::BmpImage image;
+    if (pngsaver::parseBmp(data, size, &image) != pngsaver::BmpStatus::Ok) {
+        return 0;
+    }
+    using fuzz::check;
+    check(image.width > 0 && image.height > 0, "an empty picture was accepted");
+    check(image.bytesPerPixel == 3 || image.bytesPerPixel == 4, "pixels of 3 or 4 bytes");
+    check(image.stride % 4 == 0 && image.stride >= size_t{image.width} * image.bytesPerPixel,
+          "rows are padded to 4 bytes and hold every pixel");
+    // libFuzzer's copy of the input ends exactly at data + size, so AddressSanitizer also
+    // catches any read past it below.
+    check(image.pixels >= data && image.pixels <= data + size &&
+              image.stride * image.height <= size_t(data + size - image.pixels),
+          "the rows lie inside the file");
+
+    // The program keeps one encoder, with its memory and compressor, for all its pictures; so do
+    // we, one per level, as allocating a compressor costs far more than using it. Each input is
+    // also encoded as a smaller picture, then again, so that reuse is tested within one input.
+    static std::array<pngsaver::PngEncoder, 13> encoders;
+    pngsaver::BmpImage smaller = image;
+    smaller.width = (image.width + 1) / 2;
+    smaller.height = (image.height + 1) / 2;
+    const int level = static_cast<int>(size % 13);  // the size picks a level, so all get used
+    std::vector<uint8_t> first;
+    pngsaver::PngEncoder& encoder = encoders[level];
+    for (const pngsaver::BmpImage* picture : {&image, &smaller, &image}) {
+        check(encoder.encode(*picture, level), "the PNG writer failed");
+        const std::string wrong =
+            fuzz::comparePng(encoder.png().data(), encoder.png().size(), *picture);
+        check(wrong.empty(), "PNG of the picture: " + wrong);
+        if (picture == &image) {
+            const std::vector<uint8_t> png(encoder.png().data(),
+                                           encoder.png().data() + encoder.png().size());
+            check(first.empty() || png == first, "the same picture gives the same PNG");
+            first = png;
+        }
+    }
+    return 0;
+}

@@ -1,0 +1,64 @@
+// Reading a key from any file bytes: the value comes from one line of the file or from the
+// default, and names match whatever their letter case and surrounding blanks.
+#include <cstddef>
+#include <cstdint>
+
+#include <QString>
+
+#include "Check.h"
+#include "ProfileInput.h"
+#include "platform/posix/ProfileRules.h"
+
+namespace {
+
+using fuzz::check;
+using platform::profile::rules::readValue;
+
+bool isUtf8(const QByteArray& s) {
+    return QString::fromUtf8(s).toUtf8() == s;
+}
+
+QByteArray asciiUpper(QByteArray s) {
+    for (char& c : s) {
+        if (c >= 'a' && c <= 'z') {
+            c = static_cast<char>(c - 'a' + 'A');
+        }
+    }
+    return s;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const fuzz::ProfileInput in = fuzz::splitProfileInput(data, size);
+    const QByteArray value = readValue(in.file, in.section, in.key, in.text);
+
+    // A default ending in '#' comes back whole, so a second read tells where the value came from.
+    const QByteArray marked = in.text + '#';
+    const bool fromFile = readValue(in.file, in.section, in.key, marked) == value;
+    if (fromFile) {
+        check(!value.contains('\r') && !value.contains('\n') && !value.contains('\0'),
+              "a value from the file holds a line break or a NUL");
+        check(in.file.contains(value), "a value from the file is not in the file");
+    } else {
+        QByteArray def = in.text;
+        while (def.endsWith(' ')) {
+            def.chop(1);
+        }
+        check(value == fuzz::unquoted(def), "the default less its trailing spaces and quotes");
+        check(readValue(in.file, in.section, in.key, marked) == marked, "a marked default");
+    }
+
+    check(readValue(in.file, " \t" + in.section + " ", "\x1A" + in.key + "\t", in.text) == value,
+          "blanks around the names do not matter");
+    if (isUtf8(in.section) && isUtf8(in.key)) {
+        check(readValue(in.file, asciiUpper(in.section), asciiUpper(in.key), in.text) == value,
+              "letter case of the names does not matter");
+    }
+    const QByteArray bom("\xEF\xBB\xBF");
+    if (!in.file.startsWith(bom)) {
+        check(readValue(bom + in.file, in.section, in.key, in.text) == value,
+              "a byte-order mark does not matter");
+    }
+    return 0;
+}
