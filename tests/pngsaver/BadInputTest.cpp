@@ -20,16 +20,6 @@ protected:
     TempFolder folder;
 };
 
-void set16(std::vector<uint8_t>& bmp, size_t at, uint32_t value) {
-    bmp[at] = static_cast<uint8_t>(value);
-    bmp[at + 1] = static_cast<uint8_t>(value >> 8);
-}
-
-void set32(std::vector<uint8_t>& bmp, size_t at, uint32_t value) {
-    set16(bmp, at, value);
-    set16(bmp, at + 2, value >> 16);
-}
-
 TEST_F(BadInput, EveryTruncationIsRejected) {
     for (const BmpLayout& layout :
          {BmpLayout{}, BmpLayout{.bitsPerPixel = 32, .topDown = true, .compression = 3},
@@ -76,7 +66,7 @@ TEST_F(BadInput, LyingOrUnsupportedHeadersAreRejected) {
     };
     for (const Lie& lie : lies) {
         std::vector<uint8_t> bmp = good;
-        lie.wide ? set32(bmp, lie.at, lie.value) : set16(bmp, lie.at, lie.value);
+        lie.wide ? put32(bmp, lie.at, lie.value) : put16(bmp, lie.at, lie.value);
         EXPECT_EQ(convert(bmp), PNGSAVER_ERR_BAD_BMP) << lie.what;
     }
     EXPECT_FALSE(pngWritten());
@@ -84,8 +74,8 @@ TEST_F(BadInput, LyingOrUnsupportedHeadersAreRejected) {
 
 TEST_F(BadInput, WidthTimesHeightBeyondAnyPicture) {
     std::vector<uint8_t> bmp = makeBmp(makePicture(5, 4, 1));
-    set32(bmp, 18, 0x10000);  // 65536 x 65536 wraps a 32-bit product to 0
-    set32(bmp, 22, 0x10000);
+    put32(bmp, 18, 0x10000);  // 65536 x 65536 wraps a 32-bit product to 0
+    put32(bmp, 22, 0x10000);
     EXPECT_EQ(convert(bmp), PNGSAVER_ERR_BAD_BMP);
 }
 
@@ -94,15 +84,15 @@ TEST_F(BadInput, MasksOtherThanTheStandardOnesAreRejected) {
         makeBmp(makePicture(5, 4, 1), {.bitsPerPixel = 32, .headerSize = 108, .compression = 3});
     for (size_t mask : {54, 58, 62}) {  // red, green, blue
         std::vector<uint8_t> bmp = good;
-        set32(bmp, mask, 0x0000F800);  // a 16-bit style mask
+        put32(bmp, mask, 0x0000F800);  // a 16-bit style mask
         EXPECT_EQ(convert(bmp), PNGSAVER_ERR_BAD_BMP) << mask;
     }
 }
 
 TEST_F(BadInput, FieldsWeDoNotNeedMayLie) {
     std::vector<uint8_t> bmp = makeBmp(makePicture(5, 4, 1));
-    set32(bmp, 2, 7);           // file size
-    set32(bmp, 34, 123456789);  // image size
+    put32(bmp, 2, 7);           // file size
+    put32(bmp, 34, 123456789);  // image size
     bmp.insert(bmp.end(), 50, 0xAB);
     EXPECT_EQ(convert(bmp), PNGSAVER_OK);
     EXPECT_EQ(decodePng(folder.file("out.png")), makePicture(5, 4, 1));

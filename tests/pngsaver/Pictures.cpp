@@ -48,19 +48,15 @@ Picture makePicture(uint32_t width, uint32_t height, uint32_t seed) {
     return picture;
 }
 
-namespace {
-
-void put16(std::vector<uint8_t>& out, size_t at, uint32_t value) {
-    out[at] = static_cast<uint8_t>(value);
-    out[at + 1] = static_cast<uint8_t>(value >> 8);
+void put16(std::vector<uint8_t>& bytes, size_t at, uint32_t value) {
+    bytes[at] = static_cast<uint8_t>(value);
+    bytes[at + 1] = static_cast<uint8_t>(value >> 8);
 }
 
-void put32(std::vector<uint8_t>& out, size_t at, uint32_t value) {
-    put16(out, at, value & 0xFFFF);
-    put16(out, at + 2, value >> 16);
+void put32(std::vector<uint8_t>& bytes, size_t at, uint32_t value) {
+    put16(bytes, at, value & 0xFFFF);
+    put16(bytes, at + 2, value >> 16);
 }
-
-}  // namespace
 
 std::vector<uint8_t> makeBmp(const Picture& picture, const BmpLayout& layout) {
     const size_t bytesPerPixel = layout.bitsPerPixel / 8u;
@@ -102,39 +98,21 @@ std::vector<uint8_t> makeBmp(const Picture& picture, const BmpLayout& layout) {
     return bmp;
 }
 
-namespace {
-
-// Reads a PNG through libpng's simplified API; format 0 keeps the file's own format.
-std::optional<Picture> readPng(const std::string& path, png_uint_32 format) {
+std::optional<Picture> decodePng(const std::string& path) {
     png_image image{};
     image.version = PNG_IMAGE_VERSION;
     if (!png_image_begin_read_from_file(&image, path.c_str())) {
         return std::nullopt;
     }
-    if (format == 0 && image.format != PNG_FORMAT_RGB) {
+    if (image.format != PNG_FORMAT_RGB) {  // alpha, grey, palette or 16-bit
         png_image_free(&image);
         return std::nullopt;
     }
-    image.format = PNG_FORMAT_RGB;
     Picture picture{image.width, image.height, std::vector<uint8_t>(PNG_IMAGE_SIZE(image))};
     if (!png_image_finish_read(&image, nullptr, picture.rgb.data(), 0, nullptr)) {
         return std::nullopt;  // libpng frees the image on failure
     }
     return picture;
-}
-
-}  // namespace
-
-std::optional<Picture> decodePng(const std::string& path) {
-    return readPng(path, 0);
-}
-
-Picture loadPng(const std::string& path) {
-    std::optional<Picture> picture = readPng(path, PNG_FORMAT_RGB);
-    if (!picture) {
-        throw std::runtime_error("cannot load " + path);
-    }
-    return *picture;
 }
 
 std::vector<uint8_t> imageData(const std::string& path, size_t rawSize) {

@@ -28,14 +28,15 @@ struct BmpLayout {
     uint32_t compression = 0;  // 0 plain; 3 with the standard masks (32-bit only)
 };
 
+// Little-endian fields, as in BMP headers.
+void put16(std::vector<uint8_t>& bytes, size_t at, uint32_t value);
+void put32(std::vector<uint8_t>& bytes, size_t at, uint32_t value);
+
 // A BMP file holding the picture; a 32-bit one has 0xFF in the fourth byte.
 std::vector<uint8_t> makeBmp(const Picture& picture, const BmpLayout& layout = {});
 
 // The picture of a PNG file, or nothing unless it is a valid 8-bit RGB PNG without alpha.
 std::optional<Picture> decodePng(const std::string& path);
-
-// The picture of any PNG file (the benchmark images), converted to 8-bit RGB.
-Picture loadPng(const std::string& path);
 
 // The decompressed image data of a PNG file (each row: its filter type, then the filtered
 // bytes), expected to be rawSize bytes long; empty if it is not.
