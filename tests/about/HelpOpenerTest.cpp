@@ -12,7 +12,6 @@ namespace {
 
 using testing_support::FakePlatform;
 
-// A help viewer that fails as it is asked.
 class FailingHelp : public platform::Help {
 public:
     void show(QWidget*, const QString&, unsigned, unsigned) override {
@@ -20,87 +19,68 @@ public:
     }
 };
 
-TEST(HelpOpener, MainWindowMenuAsksForTheContents) {
+TEST(HelpOpener, MenuAsksForTheContentsAndOptionsForTopicFour) {
     FakePlatform fake;
     QMainWindow main;
-    main.setWindowTitle(QStringLiteral("ころんカメラ 停止中"));
+    QDialog options;
 
     about::openHelpContents(&main);
-
-    ASSERT_EQ(fake.help.requests.size(), 1u);
-    const auto& request = fake.help.requests[0];
-    EXPECT_EQ(request.caller, &main);
-    EXPECT_EQ(request.file, QStringLiteral("Koro03.hlp"));
-    EXPECT_EQ(request.command, 11u);
-    EXPECT_EQ(request.data, 0u);
-    EXPECT_TRUE(fake.ui.messages.empty());
-}
-
-TEST(HelpOpener, OptionsDialogAsksForContextTopicFour) {
-    FakePlatform fake;
-    QDialog options;
-    options.setWindowTitle(QStringLiteral("設定"));
-
     about::openOptionsHelp(&options);
 
-    ASSERT_EQ(fake.help.requests.size(), 1u);
-    const auto& request = fake.help.requests[0];
-    EXPECT_EQ(request.caller, &options);
-    EXPECT_EQ(request.file, QStringLiteral("Koro03.hlp"));
-    EXPECT_EQ(request.command, 1u);
-    EXPECT_EQ(request.data, 4u);
+    ASSERT_EQ(fake.help.requests.size(), 2u);
+    const auto& contents = fake.help.requests[0];
+    EXPECT_EQ(contents.caller, &main);
+    EXPECT_EQ(contents.file, QStringLiteral("Koro03.hlp"));
+    EXPECT_EQ(contents.command, 11u);
+    EXPECT_EQ(contents.data, 0u);
+    const auto& topic = fake.help.requests[1];
+    EXPECT_EQ(topic.caller, &options);
+    EXPECT_EQ(topic.file, QStringLiteral("Koro03.hlp"));
+    EXPECT_EQ(topic.command, 1u);
+    EXPECT_EQ(topic.data, 4u);
     EXPECT_TRUE(fake.ui.messages.empty());
 }
 
 TEST(HelpOpener, NoHelpFileIsReportedUnderTheCallersCurrentCaption) {
-    const QString expected = QStringLiteral(
-        "ﾍﾙﾌﾟの目次を表示できません。 このﾌﾟﾛｼﾞｪｸﾄに関連付けられたﾍﾙﾌﾟが存在しません。");
-    for (const QString& caption : {QStringLiteral("設定"), QStringLiteral("ころんカメラ 撮影中")}) {
-        SCOPED_TRACE(caption.toStdString());
-        FakePlatform fake;
-        QDialog caller;
-        caller.setWindowTitle(QStringLiteral("古い題名"));
-        caller.setWindowTitle(caption);
+    FakePlatform fake;
+    QDialog caller;
+    caller.setWindowTitle(QStringLiteral("ころんカメラ 停止中"));
+    caller.setWindowTitle(QStringLiteral("ころんカメラ 撮影中"));
 
-        about::openHelp(&caller, QString(), platform::kHelpContext, 4);
+    about::openHelp(&caller, QString(), platform::kHelpFinder, 0);
 
-        EXPECT_TRUE(fake.help.requests.empty());
-        ASSERT_EQ(fake.ui.messages.size(), 1u);
-        EXPECT_EQ(fake.ui.messages[0].text, expected);
-        EXPECT_EQ(fake.ui.messages[0].title, caption);
-        EXPECT_EQ(fake.ui.messages[0].icon, platform::Icon::Information);
-        EXPECT_EQ(fake.ui.messages[0].buttons, platform::Buttons::Ok);
-    }
+    EXPECT_TRUE(fake.help.requests.empty());
+    ASSERT_EQ(fake.ui.messages.size(), 1u);
+    const auto& message = fake.ui.messages[0];
+    EXPECT_EQ(message.text, QStringLiteral("ﾍﾙﾌﾟの目次を表示できません。 "
+                                           "このﾌﾟﾛｼﾞｪｸﾄに関連付けられたﾍﾙﾌﾟが存在しません。"));
+    EXPECT_EQ(message.title, QStringLiteral("ころんカメラ 撮影中"));
+    EXPECT_EQ(message.icon, platform::Icon::Information);
+    EXPECT_EQ(message.buttons, platform::Buttons::Ok);
 }
 
-TEST(HelpOpener, AnErrorOfTheViewerIsShownWithItsDescription) {
+TEST(HelpOpener, AFailureWhileAskingIsShownWithItsDescription) {
     FakePlatform fake;
     FailingHelp failing;
     platform::Services services = platform::services();
+    QDialog options;
+    options.setWindowTitle(QStringLiteral("設定"));
+
     services.help = &failing;
     platform::use(services);
-    QDialog caller;
-    caller.setWindowTitle(QStringLiteral("設定"));
-
-    EXPECT_NO_THROW(about::openOptionsHelp(&caller));
-
-    ASSERT_EQ(fake.ui.messages.size(), 1u);
-    EXPECT_EQ(fake.ui.messages[0].text, QStringLiteral("ヘルプを開けませんでした"));
-    EXPECT_EQ(fake.ui.messages[0].icon, platform::Icon::None);
-    EXPECT_EQ(fake.ui.messages[0].buttons, platform::Buttons::Ok);
-    EXPECT_EQ(fake.ui.messages[0].title, platform::kAppTitle);
-}
-
-TEST(HelpOpener, AMissingViewerIsReportedNotDereferenced) {
-    FakePlatform fake;
-    platform::Services services = platform::services();
+    EXPECT_NO_THROW(about::openOptionsHelp(&options));
+    // A program without a viewer says so rather than crashing.
     services.help = nullptr;
     platform::use(services);
+    EXPECT_NO_THROW(about::openHelpContents(&options));
 
-    about::openHelpContents(nullptr);
-
-    ASSERT_EQ(fake.ui.messages.size(), 1u);
-    EXPECT_EQ(fake.ui.messages[0].title, platform::kAppTitle);
+    ASSERT_EQ(fake.ui.messages.size(), 2u);
+    EXPECT_EQ(fake.ui.messages[0].text, QStringLiteral("ヘルプを開けませんでした"));
+    for (const auto& message : fake.ui.messages) {
+        EXPECT_EQ(message.icon, platform::Icon::None);
+        EXPECT_EQ(message.buttons, platform::Buttons::Ok);
+        EXPECT_EQ(message.title, platform::kAppTitle);
+    }
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
-// The help viewer over the program's real help file: contents, context topics, reuse of its
-// window, a help file that is missing or unreadable, and help asked for from a modal dialog.
+// The help viewer over the program's real help file: contents and context topics, reuse of its
+// window, a missing or unreadable file, and help asked for from a modal dialog.
 #include <gtest/gtest.h>
 #include <QDialog>
 #include <QDir>
@@ -10,7 +10,6 @@
 #include <QTest>
 #include <QTextBlock>
 #include <QTextBrowser>
-#include <QTextDocument>
 
 #include "about/HelpOpener.h"
 #include "platform/qt/HelpViewer.h"
@@ -22,231 +21,143 @@ using platform::kHelpContext;
 using platform::kHelpFinder;
 using testing_support::FakePlatform;
 
-// The help folder of the source tree, whose files the build puts beside the program.
+const QString kContentsTitle = QStringLiteral("ころんカメラ ヘルプ");
+const QString kOptionsTitle = QStringLiteral("設定ダイアログ");
+
+// The source tree's help folder, whose files the build puts beside the program.
 QString helpFolder() {
     return QDir::cleanPath(QStringLiteral(KORONCAM_TEST_DATA "/../../help"));
 }
 
-// The text of the first line the viewer shows at its top.
-QString topLine(QTextBrowser* browser) {
-    return browser->cursorForPosition(QPoint(4, 4)).block().text().trimmed();
+// The first line the viewer shows at its top.
+std::string topLine(QTextBrowser* browser) {
+    return browser->cursorForPosition(QPoint(4, 4)).block().text().trimmed().toStdString();
 }
 
-QStringList anchorNames(const QTextBlock& block) {
-    QStringList names;
-    for (auto it = block.begin(); !it.atEnd(); ++it) {
-        names += it.fragment().charFormat().anchorNames();
-    }
-    return names;
+// Clicks the first link that reads `text`, through the window system as a user's click comes.
+void clickLink(QWidget* window, QTextBrowser* browser, const QString& text) {
+    const QTextCursor found = browser->document()->find(text);
+    ASSERT_FALSE(found.isNull());
+    QTextCursor inside(browser->document());
+    inside.setPosition(found.selectionStart() + 1);
+    const QPoint at = browser->viewport()->mapTo(window, browser->cursorRect(inside).center());
+    QTest::mouseClick(window->windowHandle(), Qt::LeftButton, Qt::NoModifier, at);
 }
 
-// Every anchor name and every in-document link of the document.
-void collectAnchors(const QTextDocument& document, QStringList& names, QStringList& links) {
-    for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
-        names += anchorNames(block);
-        for (auto it = block.begin(); !it.atEnd(); ++it) {
-            const QString href = it.fragment().charFormat().anchorHref();
-            if (href.startsWith(QLatin1Char('#'))) {
-                links += href.mid(1);
-            }
-        }
-    }
-}
-
-// The plain text of the topic anchored `anchor`, up to the next topic.
-QString topicText(const QTextDocument& document, const QString& anchor) {
-    QString text;
-    bool inside = false;
-    for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
-        const QStringList names = anchorNames(block);
-        if (names.contains(anchor)) {
-            inside = true;
-        } else if (inside && !names.filter(QStringLiteral("context-")).isEmpty()) {
-            break;
-        }
-        if (inside) {
-            text += block.text() + QLatin1Char('\n');
-        }
-    }
-    return text;
-}
-
-TEST(HelpViewer, FinderShowsTheContentsInOneRaisedWindow) {
-    FakePlatform fake;
-    platform::HelpViewer viewer(helpFolder());
-
-    viewer.show(nullptr, about::kHelpFile, kHelpFinder, 0);
-
-    ASSERT_TRUE(fake.ui.messages.empty()) << fake.ui.lastMessage().toStdString();
-    ASSERT_NE(viewer.window(), nullptr);
-    EXPECT_TRUE(viewer.window()->isVisible());
-    EXPECT_EQ(viewer.window()->windowTitle(), QStringLiteral("ころんカメラ ヘルプ"));
-    EXPECT_EQ(viewer.browser()->verticalScrollBar()->value(), 0);
-    EXPECT_EQ(topLine(viewer.browser()), QStringLiteral("ころんカメラ ヘルプ"));
-}
-
-TEST(HelpViewer, ContextFourShowsTheOptionsDialogTopic) {
+TEST(HelpViewer, ShowsTheContentsOrTheTopicOfAContextNumberInOneWindow) {
     FakePlatform fake;
     platform::HelpViewer viewer(helpFolder());
 
     viewer.show(nullptr, about::kHelpFile, kHelpContext, about::kOptionsHelpContext);
+    ASSERT_NE(viewer.window(), nullptr) << fake.ui.lastMessage().toStdString();
+    QWidget* window = viewer.window();
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(window->windowTitle(), kContentsTitle);
+    EXPECT_EQ(topLine(viewer.browser()), kOptionsTitle.toStdString());
 
-    ASSERT_TRUE(fake.ui.messages.empty()) << fake.ui.lastMessage().toStdString();
-    ASSERT_NE(viewer.browser(), nullptr);
-    EXPECT_GT(viewer.browser()->verticalScrollBar()->value(), 0);
-    EXPECT_EQ(topLine(viewer.browser()), QStringLiteral("設定ダイアログ"));
-}
+    window->close();
+    viewer.show(nullptr, about::kHelpFile, kHelpFinder, 0);
+    EXPECT_EQ(viewer.window(), window) << "the window is not reused";
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(viewer.browser()->verticalScrollBar()->value(), 0);
+    EXPECT_EQ(topLine(viewer.browser()), kContentsTitle.toStdString());
 
-TEST(HelpViewer, UnknownContextAndFinderGoBackToTheContents) {
-    FakePlatform fake;
-    platform::HelpViewer viewer(helpFolder());
-    for (const auto& [command, data] : {std::pair{kHelpContext, 99u}, {kHelpFinder, 0u}}) {
-        SCOPED_TRACE(testing::Message() << command << "/" << data);
-        viewer.show(nullptr, about::kHelpFile, kHelpContext, 4);
-        ASSERT_GT(viewer.browser()->verticalScrollBar()->value(), 0);
+    viewer.show(nullptr, about::kHelpFile, kHelpContext, 99);  // no such topic
+    EXPECT_EQ(topLine(viewer.browser()), kContentsTitle.toStdString());
 
-        viewer.show(nullptr, about::kHelpFile, command, data);
-        EXPECT_EQ(viewer.browser()->verticalScrollBar()->value(), 0);
-        EXPECT_EQ(topLine(viewer.browser()), QStringLiteral("ころんカメラ ヘルプ"));
-    }
+    viewer.show(nullptr, about::kHelpFile, kHelpContext, 4);
+    QTest::mouseClick(window->findChild<QWidget*>(QStringLiteral("cmdContents")), Qt::LeftButton);
+    EXPECT_EQ(topLine(viewer.browser()), kContentsTitle.toStdString());
     EXPECT_TRUE(fake.ui.messages.empty());
 }
 
-TEST(HelpViewer, ReusesItsWindowAndShowsItAgainAfterItWasClosed) {
-    FakePlatform fake;
-    platform::HelpViewer viewer(helpFolder());
-    viewer.show(nullptr, about::kHelpFile, kHelpFinder, 0);
-    QWidget* first = viewer.window();
-    ASSERT_NE(first, nullptr);
-
-    first->close();
-    viewer.show(nullptr, about::kHelpFile, kHelpContext, 4);
-
-    EXPECT_EQ(viewer.window(), first);
-    EXPECT_TRUE(first->isVisible());
-    EXPECT_EQ(topLine(viewer.browser()), QStringLiteral("設定ダイアログ"));
-}
-
-TEST(HelpViewer, TheContentsButtonGoesBackToTheContents) {
-    FakePlatform fake;
-    platform::HelpViewer viewer(helpFolder());
-    viewer.show(nullptr, about::kHelpFile, kHelpContext, 4);
-    auto* contents = viewer.window()->findChild<QWidget*>(QStringLiteral("cmdContents"));
-    ASSERT_NE(contents, nullptr);
-
-    QTest::mouseClick(contents, Qt::LeftButton);
-
-    EXPECT_EQ(viewer.browser()->verticalScrollBar()->value(), 0);
-}
-
-TEST(HelpViewer, AMissingHelpFileIsReportedByName) {
-    FakePlatform fake;
-    platform::HelpViewer viewer(fake.appFolder());
-
-    viewer.show(nullptr, about::kHelpFile, kHelpFinder, 0);
-
-    ASSERT_EQ(fake.ui.messages.size(), 1u);
-    EXPECT_TRUE(
-        fake.ui.messages[0].text.contains(fake.appFolder() + QStringLiteral("/Koro03.hlp")));
-    EXPECT_TRUE(fake.ui.messages[0].text.contains(QStringLiteral("見つかりません")));
-    EXPECT_EQ(viewer.window(), nullptr);
-}
-
-TEST(HelpViewer, LooksInTheApplicationFolderWhenGivenNoFolder) {
+TEST(HelpViewer, LooksBesideTheProgramWhenGivenNoFolder) {
     FakePlatform fake;
     testing_support::writeFile(fake.appFolder() + QStringLiteral("/Koro03.hlp"),
-                               QByteArray("<html><body><h1><a name=\"contents\">目次</a></h1>"
-                                          "</body></html>"));
+                               "<html><body><h1>目次</h1></body></html>");
     platform::HelpViewer viewer;
 
     viewer.show(nullptr, about::kHelpFile, kHelpFinder, 0);
 
-    EXPECT_TRUE(fake.ui.messages.empty()) << fake.ui.lastMessage().toStdString();
-    ASSERT_NE(viewer.browser(), nullptr);
-    EXPECT_EQ(topLine(viewer.browser()), QStringLiteral("目次"));
+    ASSERT_NE(viewer.browser(), nullptr) << fake.ui.lastMessage().toStdString();
+    EXPECT_EQ(topLine(viewer.browser()), "目次");
 }
 
-TEST(HelpViewer, AnUnreadableHelpFileIsReportedByName) {
+TEST(HelpViewer, AMissingOrUnreadableFileIsReportedByName) {
     FakePlatform fake;
-    // A folder in the file's place cannot be read as a file, whoever runs the test.
-    ASSERT_TRUE(QDir(fake.appFolder()).mkdir(QStringLiteral("Koro03.hlp")));
+    const QString path = fake.appFolder() + QStringLiteral("/Koro03.hlp");
     platform::HelpViewer viewer(fake.appFolder());
 
+    viewer.show(nullptr, about::kHelpFile, kHelpFinder, 0);
+    // A folder in the file's place cannot be read, whoever runs the test.
+    ASSERT_TRUE(QDir().mkdir(path));
     viewer.show(nullptr, about::kHelpFile, kHelpContext, 4);
 
-    ASSERT_EQ(fake.ui.messages.size(), 1u);
-    EXPECT_TRUE(
-        fake.ui.messages[0].text.contains(fake.appFolder() + QStringLiteral("/Koro03.hlp")));
-    EXPECT_TRUE(fake.ui.messages[0].text.contains(QStringLiteral("読み込めません")));
+    ASSERT_EQ(fake.ui.messages.size(), 2u);
+    EXPECT_TRUE(fake.ui.messages[0].text.contains(path + QStringLiteral(" が見つかりません")));
+    EXPECT_TRUE(fake.ui.messages[1].text.contains(path + QStringLiteral(" を読み込めません")));
     EXPECT_EQ(viewer.window(), nullptr);
 }
 
-TEST(HelpViewer, StaysUsableWhileTheModalDialogThatAskedIsOpen) {
+TEST(HelpViewer, StaysUsableWhileTheModalDialogThatAskedIsOpenAndAfter) {
     FakePlatform fake;
     platform::HelpViewer viewer(helpFolder());
-    QDialog options;
-    options.setWindowModality(Qt::ApplicationModal);
-    options.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&options));
+    auto* options = new QDialog;
+    options->setWindowModality(Qt::ApplicationModal);
+    options->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(options));
 
-    viewer.show(&options, about::kHelpFile, kHelpFinder, 0);
+    viewer.show(options, about::kHelpFile, kHelpFinder, 0);
     ASSERT_TRUE(QTest::qWaitForWindowExposed(viewer.window()));
+    QSignalSpy clicked(viewer.browser(), &QTextBrowser::anchorClicked);
+    clickLink(viewer.window(), viewer.browser(), kOptionsTitle);
+    EXPECT_EQ(clicked.count(), 1) << "the modal dialog blocks the help window";
+    EXPECT_EQ(topLine(viewer.browser()), kOptionsTitle.toStdString());
 
-    // Click the contents' link to the options topic, as a user would.
-    QTextBrowser* browser = viewer.browser();
-    const QTextCursor link = browser->document()->find(QStringLiteral("設定ダイアログ"));
-    ASSERT_FALSE(link.isNull());
-    QTextCursor inside(link);
-    inside.setPosition(link.selectionStart() + 2);
-    const QPoint at =
-        browser->viewport()->mapTo(viewer.window(), browser->cursorRect(inside).center());
-    QSignalSpy clicked(browser, &QTextBrowser::anchorClicked);
-    QTest::mouseClick(viewer.window()->windowHandle(), Qt::LeftButton, Qt::NoModifier, at);
-
-    EXPECT_EQ(clicked.count(), 1) << "the help window is blocked by the modal dialog";
-    EXPECT_EQ(topLine(browser), QStringLiteral("設定ダイアログ"));
-    options.close();
+    delete options;
+    auto* contents = viewer.window()->findChild<QWidget*>(QStringLiteral("cmdContents"));
+    QTest::mouseClick(viewer.window()->windowHandle(), Qt::LeftButton, Qt::NoModifier,
+                      contents->mapTo(viewer.window(), contents->rect().center()));
+    EXPECT_EQ(topLine(viewer.browser()), kContentsTitle.toStdString());
 }
 
-TEST(HelpFile, EveryLinkLeadsToATopicAndEveryTopicHasItsContextNumber) {
-    QTextDocument document;
+TEST(HelpFile, IsUtf8AndEveryLinkLeadsToAnAnchorAndTopicFourIsTheOptionsDialog) {
     QFile file(helpFolder() + QStringLiteral("/Koro03.hlp"));
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     const QByteArray bytes = file.readAll();
-    ASSERT_TRUE(bytes.contains("<meta charset=\"utf-8\">"));
+    EXPECT_TRUE(bytes.contains("<meta charset=\"utf-8\">"));
     QStringDecoder utf8(QStringDecoder::Utf8);
+    QTextDocument document;
     document.setHtml(utf8.decode(bytes));
-    ASSERT_FALSE(utf8.hasError()) << "the help file is not valid UTF-8";
+    EXPECT_FALSE(utf8.hasError());
 
     QStringList names, links;
-    collectAnchors(document, names, links);
-    for (const QString& name :
-         {QStringLiteral("contents"), QStringLiteral("context-1"), QStringLiteral("context-2"),
-          QStringLiteral("context-3"), QStringLiteral("context-4"), QStringLiteral("context-5"),
-          QStringLiteral("context-6")}) {
-        EXPECT_TRUE(names.contains(name)) << name.toStdString();
+    QString optionsTopic;  // the blocks from anchor context-4 to the next topic
+    for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
+        QStringList here;
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            here += it.fragment().charFormat().anchorNames();
+            if (const QString href = it.fragment().charFormat().anchorHref();
+                href.startsWith('#')) {
+                links += href.mid(1);
+            }
+        }
+        names += here;
+        if (const QStringList topics = names.filter(QStringLiteral("context-"));
+            !topics.isEmpty() && topics.last() == QStringLiteral("context-4")) {
+            optionsTopic += block.text() + QLatin1Char('\n');
+        }
     }
+    EXPECT_TRUE(names.contains(QStringLiteral("contents")));
     EXPECT_FALSE(links.isEmpty());
     for (const QString& link : links) {
         EXPECT_TRUE(names.contains(link)) << "broken link #" << link.toStdString();
     }
-}
-
-TEST(HelpFile, TheOptionsTopicNamesEveryControlOfTheDialog) {
-    QTextDocument document;
-    QFile file(helpFolder() + QStringLiteral("/Koro03.hlp"));
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    document.setHtml(QString::fromUtf8(file.readAll()));
-
-    const QString topic = topicText(document, QStringLiteral("context-4"));
-    ASSERT_FALSE(topic.isEmpty());
-    for (const QString& caption :
-         {QStringLiteral("画像を保存するフォルダ"), QStringLiteral("画像ファイルの最大容量"),
-          QStringLiteral("メガバイト"), QStringLiteral("撮影中はぽすぺをアクティブにする"),
-          QStringLiteral("フォルダが一杯になったら停止する"),
-          QStringLiteral("圧縮しながら保存する"), QStringLiteral("OK"),
-          QStringLiteral("キャンセル"), QStringLiteral("ヘルプ")}) {
-        EXPECT_TRUE(topic.contains(caption)) << caption.toStdString();
+    for (const char* caption :
+         {"設定ダイアログ", "画像を保存するフォルダ", "画像ファイルの最大容量", "メガバイト",
+          "撮影中はぽすぺをアクティブにする", "フォルダが一杯になったら停止する",
+          "圧縮しながら保存する", "OK", "キャンセル", "ヘルプ"}) {
+        EXPECT_TRUE(optionsTopic.contains(QString::fromUtf8(caption))) << caption;
     }
 }
 
