@@ -12,6 +12,8 @@
 #include <string>
 
 #include <QByteArray>
+#include <QList>
+#include <QString>
 #include <fuzzer/FuzzedDataProvider.h>
 
 namespace fuzz {
@@ -58,6 +60,19 @@ inline QByteArray unquoted(const QByteArray& s) {
         return s.mid(1, s.size() - 2);
     }
     return s;
+}
+
+// True unless the names certainly differ: blanks anywhere are ignored and letter case too, and
+// bytes that are not UTF-8 all read alike, so this errs on the side of "may be the same".
+inline bool maySameName(QByteArray a, QByteArray b) {
+    a.removeIf(isBlank);
+    b.removeIf(isBlank);
+    return QString::fromUtf8(a).compare(QString::fromUtf8(b), Qt::CaseInsensitive) == 0;
+}
+
+// The file's lines, without their line breaks.
+inline QList<QByteArray> linesOf(const QByteArray& file) {
+    return QByteArray(file).replace('\r', '\n').split('\n');
 }
 
 }  // namespace fuzz

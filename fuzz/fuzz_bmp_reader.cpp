@@ -11,6 +11,34 @@
 #include "PngCheck.h"
 #include "PngWriter.h"
 
+namespace {
+
+uint32_t le32(const uint8_t* p) {
+    return uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24;
+}
+
+// What an accepted file's headers say, read straight from their fixed places, must be what the
+// reader reports.
+void checkHeaders(const uint8_t* data, size_t size, const pngsaver::BmpImage& image) {
+    using fuzz::check;
+    check(size >= 54, "an accepted file holds both headers");
+    const auto height = static_cast<int32_t>(le32(data + 22));
+    const uint32_t planesAndBits = le32(data + 26);
+    const uint32_t compression = le32(data + 30);
+    check(le32(data + 18) == image.width, "the width of the header");
+    check(uint64_t{image.height} == (height < 0 ? -int64_t{height} : int64_t{height}),
+          "the height of the header");
+    check(image.topDown == (height < 0), "a negative height means top-down");
+    check(planesAndBits == (1u | (image.bytesPerPixel * 8) << 16), "one plane of 24 or 32 bits");
+    check(compression == 0 || (compression == 3 && image.bytesPerPixel == 4),
+          "uncompressed, or bit fields on 32 bits");
+    check(image.pixels == data + le32(data + 10), "the pixels start where the header says");
+    check(image.stride == (uint64_t{image.width} * image.bytesPerPixel * 8 + 31) / 32 * 4,
+          "rows are padded to 4 bytes");
+}
+
+}  // namespace
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     pngsaver::BmpImage image;
     if (pngsaver::parseBmp(data, size, &image) != pngsaver::BmpStatus::Ok) {
@@ -19,8 +47,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using fuzz::check;
     check(image.width > 0 && image.height > 0, "an empty picture was accepted");
     check(image.bytesPerPixel == 3 || image.bytesPerPixel == 4, "pixels of 3 or 4 bytes");
-    check(image.stride % 4 == 0 && image.stride >= size_t{image.width} * image.bytesPerPixel,
-          "rows are padded to 4 bytes and hold every pixel");
+    checkHeaders(data, size, image);
     // libFuzzer's copy of the input ends exactly at data + size, so AddressSanitizer also
     // catches any read past it below.
     check(image.pixels >= data && image.pixels <= data + size &&

@@ -27,6 +27,25 @@ QByteArray asciiUpper(QByteArray s) {
     return s;
 }
 
+// True when some line of the file is a key that may be `key` and whose value, read by the rules
+// (trimmed, cut at a NUL, one pair of quotes off), is `value`.
+bool isValueOfSomeLine(const QByteArray& file, const QByteArray& key, const QByteArray& value) {
+    for (const QByteArray& line : fuzz::linesOf(file)) {
+        const qsizetype equals = line.indexOf('=');
+        if (equals < 0 || !fuzz::maySameName(line.first(equals), key)) {
+            continue;
+        }
+        QByteArray candidate = line.sliced(equals + 1);
+        if (const qsizetype nul = candidate.indexOf('\0'); nul >= 0) {
+            candidate.truncate(nul);
+        }
+        if (fuzz::unquoted(fuzz::trimmedBlanks(candidate)) == value) {
+            return true;
+        }
+    }
+    return false;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -39,7 +58,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (fromFile) {
         check(!value.contains('\r') && !value.contains('\n') && !value.contains('\0'),
               "a value from the file holds a line break or a NUL");
-        check(in.file.contains(value), "a value from the file is not in the file");
+        check(isValueOfSomeLine(in.file, in.key, value), "a value from the file is a key's value");
+        // The first of duplicate keys wins, so one more at the end changes nothing.
+        check(readValue(in.file + "\n" + in.key + "=other", in.section, in.key, in.text) == value,
+              "the first of duplicate keys wins");
     } else {
         QByteArray def = in.text;
         while (def.endsWith(' ')) {

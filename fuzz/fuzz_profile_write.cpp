@@ -8,9 +8,6 @@
 #include <utility>
 #include <vector>
 
-#include <QList>
-#include <QString>
-
 #include "Check.h"
 #include "ProfileInput.h"
 #include "platform/posix/ProfileRules.h"
@@ -25,22 +22,12 @@ using platform::profile::rules::whyNotStorable;
 // A default no value can equal: a value read from a file never holds a line break.
 const QByteArray kAbsent = "\n";
 
-// True unless the names certainly differ: blanks anywhere are ignored and letter case too, and
-// bytes that are not UTF-8 all read alike, so this errs on the side of "may be the same".
-bool maySameName(const QByteArray& a, const QByteArray& b) {
-    QByteArray x = a;
-    QByteArray y = b;
-    x.removeIf(fuzz::isBlank);
-    y.removeIf(fuzz::isBlank);
-    return QString::fromUtf8(x).compare(QString::fromUtf8(y), Qt::CaseInsensitive) == 0;
-}
-
 // Section and key names as they appear in the file, found roughly: the checks below only need
 // names worth trying, not the exact rules.
 std::vector<std::pair<QByteArray, QByteArray>> namesIn(const QByteArray& file) {
     std::vector<std::pair<QByteArray, QByteArray>> names;
     QByteArray section;
-    for (const QByteArray& rawLine : QByteArray(file).replace('\r', '\n').split('\n')) {
+    for (const QByteArray& rawLine : fuzz::linesOf(file)) {
         const QByteArray line = fuzz::trimmedBlanks(rawLine);
         if (line.startsWith('[') && line.contains(']')) {
             section = line.mid(1, line.indexOf(']') - 1);
@@ -96,7 +83,7 @@ void checkWrite(const std::optional<QByteArray>& before, const fuzz::ProfileInpu
     check(!replaced.contains('\r') && !replaced.contains('\n'),
           "only the bytes of one line are replaced");
     for (const auto& [section, key] : namesIn(*before)) {
-        if (maySameName(section, in.section) && maySameName(key, in.key)) {
+        if (fuzz::maySameName(section, in.section) && fuzz::maySameName(key, in.key)) {
             continue;
         }
         check(readValue(after, section, key, kAbsent) == readValue(*before, section, key, kAbsent),

@@ -70,7 +70,7 @@ def field(text):
     return unescape(text or "").replace(b"\\", b"\\\\") + b"\\\n"
 
 
-READS = ["R06", "R07", "R18", "R19", "R26", "R27", "R37", "R66"]
+READS = ["R06", "R07", "R12", "R18", "R19", "R26", "R27", "R37", "R66"]
 WRITES = ["W01", "W03", "W04", "W09", "W12", "W22", "W46"]
 
 
