@@ -26,7 +26,7 @@ void checkHeaders(const uint8_t* data, size_t size, const pngsaver::BmpImage& im
     const uint32_t planesAndBits = le32(data + 26);
     const uint32_t compression = le32(data + 30);
     check(le32(data + 18) == image.width, "the width of the header");
-    check(uint64_t{image.height} == (height < 0 ? -int64_t{height} : int64_t{height}),
+    check(int64_t{image.height} == (height < 0 ? -int64_t{height} : int64_t{height}),
           "the height of the header");
     check(image.topDown == (height < 0), "a negative height means top-down");
     check(planesAndBits == (1u | (image.bytesPerPixel * 8) << 16), "one plane of 24 or 32 bits");
