@@ -63,7 +63,7 @@ Settings& currentSettings() {
 
 Form1::Form1(QWidget* parent) : QMainWindow(parent) {
     setObjectName(QStringLiteral("Form1"));
-    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
     setWindowTitle(QStringLiteral("ころんカメラ"));
     setWindowIcon(about::programIcon());
@@ -102,6 +102,7 @@ void Form1::buildControls() {
     cmdStart->setGeometry(twipsToPixels(4800), twipsToPixels(120), twipsToPixels(1215),
                           twipsToPixels(495));
     cmdStart->setFont(platform::gothicFont(9.75, true));
+    cmdStart->setText(QStringLiteral("スタート"));
     cmdStart->setFocusPolicy(Qt::StrongFocus);
     connect(cmdStart, &QPushButton::clicked, this,
             [this] { platform::guarded([this] { cmdStart_Click(); }); });
@@ -189,6 +190,8 @@ void Form1::Form_Load() {
     }
     setBackground(cmdStart, QPalette::Button, kStoppedButton);
     show();
+    // Let the window system place and paint the window before a dialog opens over it.
+    platform::ui().doEvents();
     CheckBmpSize();
     CheckIniFile();
     SetPbar();

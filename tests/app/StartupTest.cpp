@@ -3,6 +3,8 @@
 
 #include "app/Form1Fixture.h"
 
+#include <QCheckBox>
+#include <QLineEdit>
 #include <QMenuBar>
 
 #include "platform/Twips.h"
@@ -136,4 +138,44 @@ TEST_F(Form1Test, MeasuresOnePictureAndLeavesAnExistingTestPictureAlone) {
     start();
     EXPECT_EQ(globals().bmpsize, expected);
     EXPECT_EQ(readFile(fake.appFolder() + "/test.bmp"), someonesFile);
+}
+
+TEST_F(Form1Test, FirstStartOpensTheOptionsOverTheShownWindow) {
+    QString typedFolder = fake.appFolder() + "/bmp";
+    bool windowShown = false;
+    QString captionMeanwhile;
+    fake.ui.onShowModal = [&](QDialog& dialog) {
+        windowShown = form->isVisible();
+        captionMeanwhile = form->windowTitle();
+        EXPECT_EQ(dialog.objectName(), "FrmOption");
+        EXPECT_EQ(dialog.findChild<QLineEdit*>("Text1")->text(), typedFolder);
+        dialog.findChild<QCheckBox*>("Check2")->setChecked(false);
+        dialog.findChild<QPushButton*>("Command1")->click();  // the folder question: OK
+        return dialog.result();
+    };
+    start();
+    EXPECT_TRUE(windowShown);
+    EXPECT_EQ(captionMeanwhile, "ころんカメラ");
+    EXPECT_TRUE(QDir(typedFolder).exists());
+    EXPECT_EQ(readFile(fake.iniPath()), "[init]\nmaxpathsize=2\npath=" + typedFolder.toUtf8() +
+                                            "/\nkcactive=True\nstopiffull=False\nrunpng=False\n");
+    EXPECT_EQ(globals().settings.path, typedFolder + "/");
+    EXPECT_FALSE(form->findChild<QWidget*>("Picture2")->isVisible());
+    EXPECT_EQ(form->windowTitle(), "ころんカメラ 停止中");
+}
+
+TEST_F(Form1Test, OptionsAfterStartUpRefreshTheGauge) {
+    writeSettings();
+    start();
+    EXPECT_EQ(globals().mypbar.Max(), 7) << "2 MB of 348054-byte pictures";
+    fake.ui.onShowModal = [&](QDialog& dialog) {
+        dialog.findChild<QLineEdit*>("Text2")->setText("10");
+        dialog.findChild<QCheckBox*>("Check3")->setChecked(true);
+        dialog.findChild<QPushButton*>("Command1")->click();
+        return dialog.result();
+    };
+    form->mnuOption_Click();
+    EXPECT_EQ(globals().mypbar.Max(), 155) << "10 MB of 68000-byte pictures";
+    EXPECT_EQ(globals().mypbar.Value(), 155);
+    EXPECT_FALSE(action("mnuPng")->isEnabled());
 }
