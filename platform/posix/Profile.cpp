@@ -3,7 +3,10 @@
 
 #include "platform/Profile.h"
 
+#include <cerrno>
+#include <cstring>
 #include <optional>
+#include <utility>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
@@ -15,8 +18,39 @@ namespace platform::profile {
 
 namespace {
 
+// The reason in words a user of this program reads, followed by the system's own text; Qt's
+// text when no system error is known.
+QString reasonFor(int error, const QString& qtText) {
+    if (error == 0) {
+        return qtText;
+    }
+    static const std::pair<int, const char*> kReasons[] = {
+        {ENOENT, "フォルダがありません。"},
+        {ENOTDIR, "パスの途中にフォルダでないものがあります。"},
+        {EISDIR, "同じ名前のフォルダがあります。"},
+        {EACCES, "アクセスが許可されていません。"},
+        {EPERM, "アクセスが許可されていません。"},
+        {EROFS, "読み取り専用の場所です。"},
+        {ENOSPC, "ディスクの空きが足りません。"},
+        {EDQUOT, "ディスクの空きが足りません。"},
+        {EFBIG, "ファイルが大きすぎます。"},
+        {EIO, "ディスクの読み書きに失敗しました。"},
+    };
+    QString reason;
+    for (const auto& [number, text] : kReasons) {
+        if (number == error) {
+            reason = QString::fromUtf8(text);
+        }
+    }
+    return reason + QStringLiteral("(%1)").arg(QString::fromLocal8Bit(std::strerror(error)));
+}
+
 QString cannotWrite(const QString& file, const QString& reason) {
     return QStringLiteral("設定ファイル %1 に書き込めません。\r\n%2").arg(file, reason);
+}
+
+QString cannotRead(const QString& file, const QString& reason) {
+    return QStringLiteral("設定ファイル %1 を読み取れません。\r\n%2").arg(file, reason);
 }
 
 // The file's bytes; nothing when there is no regular file of that name (a folder of that name
@@ -27,14 +61,13 @@ std::optional<QByteArray> load(const QString& file) {
         return std::nullopt;
     }
     QFile in(file);
+    errno = 0;
     if (!in.open(QIODevice::ReadOnly)) {
-        throw Error(
-            QStringLiteral("設定ファイル %1 を読み取れません。\r\n%2").arg(file, in.errorString()));
+        throw Error(cannotRead(file, reasonFor(errno, in.errorString())));
     }
     QByteArray bytes = in.readAll();
     if (in.error() != QFileDevice::NoError) {
-        throw Error(
-            QStringLiteral("設定ファイル %1 を読み取れません。\r\n%2").arg(file, in.errorString()));
+        throw Error(cannotRead(file, reasonFor(errno, in.errorString())));
     }
     return bytes;
 }
@@ -62,12 +95,23 @@ void write(const QString& file, const QString& section, const QString& key, cons
     }
     // QSaveFile writes "KoronCam.ini.XXXXXX" in the same folder and renames it into place, so a
     // crash or a full disk leaves the old file whole; it never falls back to writing in place.
-    QSaveFile out(file);
-    if (!out.open(QIODevice::WriteOnly)) {
-        throw Error(cannotWrite(file, out.errorString()));
+    if (QFileInfo(file).isDir()) {
+        throw Error(cannotWrite(file, reasonFor(EISDIR, {})));
     }
-    if (out.write(after) != after.size() || !out.commit()) {
-        throw Error(cannotWrite(file, out.errorString()));
+    QSaveFile out(file);
+    errno = 0;
+    if (!out.open(QIODevice::WriteOnly)) {
+        throw Error(cannotWrite(file, reasonFor(errno, out.errorString())));
+    }
+    // Qt 6.4's commit() renames the file into place even when its last flush failed (a full
+    // disk, a size limit), so the flush is checked here, while the old file is still in place.
+    errno = 0;
+    if (out.write(after) != after.size() || !out.flush()) {
+        throw Error(cannotWrite(file, reasonFor(errno, out.errorString())));
+    }
+    errno = 0;
+    if (!out.commit()) {
+        throw Error(cannotWrite(file, reasonFor(errno, out.errorString())));
     }
 }
 

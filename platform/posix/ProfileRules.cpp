@@ -2,6 +2,7 @@
 
 #include <vector>
 #include <QByteArrayView>
+#include <QStringDecoder>
 
 namespace platform::profile::rules {
 
@@ -38,8 +39,24 @@ QByteArrayView unquoted(QByteArrayView s) {
     return s;
 }
 
+std::optional<QString> decoded(QByteArrayView bytes) {
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString text = decoder(bytes);
+    if (decoder.hasError()) {
+        return std::nullopt;
+    }
+    return text;
+}
+
+// Letter case is ignored in UTF-8 names; bytes that are not UTF-8 must match exactly, since all
+// of them would decode to the same replacement character.
 bool sameName(QByteArrayView a, QByteArrayView b) {
-    return QString::fromUtf8(a).compare(QString::fromUtf8(b), Qt::CaseInsensitive) == 0;
+    if (a == b) {
+        return true;
+    }
+    const std::optional<QString> x = decoded(a);
+    const std::optional<QString> y = decoded(b);
+    return x && y && x->compare(*y, Qt::CaseInsensitive) == 0;
 }
 
 struct Line {

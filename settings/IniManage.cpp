@@ -1,0 +1,33 @@
+#include "settings/IniManage.h"
+
+#include "platform/Errors.h"
+#include "platform/Platform.h"
+#include "platform/Profile.h"
+
+namespace IniManage {
+
+QString iniPath() {
+    return platform::appFolder() + QStringLiteral("/KoronCam.ini");
+}
+
+// The value comes back whole from the profile backend, so there is no buffer to cut at a NUL.
+QString ReadIni(const QString& section, const QString& key, const QString& def) {
+    return platform::profile::read(iniPath(), section, key, def);
+}
+
+bool WriteIni(const QString& section, const QString& key, const QString& value) {
+    try {
+        platform::profile::write(iniPath(), section, key, value);
+        return true;
+    } catch (const platform::Error& error) {
+        platform::ui().msgBox(nullptr, error.message());
+        return false;
+    }
+}
+
+QString CutNull(const QString& text) {
+    const qsizetype nul = text.indexOf(QChar(u'\0'));
+    return nul < 0 ? QString() : text.first(nul);
+}
+
+}  // namespace IniManage

@@ -1,0 +1,116 @@
+// The settings module over the application folder of a fake platform.
+
+#include <gtest/gtest.h>
+#include <csignal>
+#include <sys/resource.h>
+#include <QDir>
+
+#include "platform/Platform.h"
+#include "settings/IniManage.h"
+#include "support/FakePlatform.h"
+
+namespace {
+
+using testing_support::readFile;
+using testing_support::writeFile;
+
+class IniManageTest : public testing::Test {
+protected:
+    testing_support::FakePlatform fake;
+
+    // Points the application folder somewhere else.
+    void useAppFolder(const QString& folder) {
+        platform::Services s = platform::services();
+        s.appFolder = folder;
+        platform::use(s);
+    }
+};
+
+TEST_F(IniManageTest, TheFileLiesInTheApplicationFolder) {
+    EXPECT_EQ(IniManage::iniPath(), fake.appFolder() + "/KoronCam.ini");
+    useAppFolder(QStringLiteral("/opt/kc"));
+    EXPECT_EQ(IniManage::iniPath(), "/opt/kc/KoronCam.ini");
+}
+
+TEST_F(IniManageTest, ReadIniGivesDefaultsUntilAValueIsThere) {
+    EXPECT_EQ(IniManage::ReadIni("init", "maxpathsize", "2"), "2");
+    writeFile(fake.iniPath(), "[init]\nformmin=True\nmaxpathsize=\n");
+    EXPECT_EQ(IniManage::ReadIni("init", "formmin", "False"), "True");
+    EXPECT_EQ(IniManage::ReadIni("init", "maxpathsize", "2"), "") << "key= is not the default";
+    EXPECT_EQ(IniManage::ReadIni("init", "path", "/d/bmp"), "/d/bmp");
+}
+
+TEST_F(IniManageTest, ReadIniReturnsALongPathWhole) {
+    const QString path = "/" + QStringLiteral("写真フォルダ/").repeated(20);  // 320 bytes in UTF-8
+    writeFile(fake.iniPath(), "[init]\r\npath=" + path.toUtf8() + "\r\n");
+    EXPECT_EQ(IniManage::ReadIni("init", "path", "x"), path);
+}
+
+TEST_F(IniManageTest, WriteIniStoresTheOptionsInOrder) {
+    EXPECT_TRUE(IniManage::WriteIni("init", "maxpathsize", "100"));
+    EXPECT_TRUE(IniManage::WriteIni("init", "path", "/home/u/写真/"));
+    EXPECT_TRUE(IniManage::WriteIni("init", "kcactive", "True"));
+    EXPECT_TRUE(IniManage::WriteIni("init", "maxpathsize", "5"));
+    EXPECT_EQ(readFile(fake.iniPath()),
+              "[init]\nmaxpathsize=5\npath=/home/u/写真/\nkcactive=True\n");
+    EXPECT_TRUE(fake.ui.messages.empty());
+    EXPECT_EQ(IniManage::ReadIni("init", "path", ""), "/home/u/写真/");
+}
+
+// A failed write is shown once, in a plain message box naming the file, and returns false.
+void expectOneFailureMessage(const testing_support::FakeUi& ui, const QString& file) {
+    ASSERT_EQ(ui.messages.size(), 1u);
+    const auto& m = ui.messages.front();
+    EXPECT_TRUE(m.text.startsWith("設定ファイル " + file + " に書き込めません。\r\n"))
+        << m.text.toStdString();
+    EXPECT_EQ(m.buttons, platform::Buttons::Ok);
+    EXPECT_EQ(m.icon, platform::Icon::None);
+    EXPECT_EQ(m.title, platform::kAppTitle);
+}
+
+TEST_F(IniManageTest, WriteIniIntoAMissingFolderIsReported) {
+    useAppFolder(fake.appFolder() + "/missing");
+    EXPECT_FALSE(IniManage::WriteIni("init", "formmin", "True"));
+    expectOneFailureMessage(fake.ui, IniManage::iniPath());
+    EXPECT_FALSE(QFileInfo::exists(fake.appFolder() + "/missing"));
+}
+
+TEST_F(IniManageTest, WriteIniOverAFolderOfThatNameIsReported) {
+    ASSERT_TRUE(QDir(fake.appFolder()).mkdir("KoronCam.ini"));
+    EXPECT_FALSE(IniManage::WriteIni("init", "formmin", "True"));
+    expectOneFailureMessage(fake.ui, fake.iniPath());
+    EXPECT_TRUE(QFileInfo(fake.iniPath()).isDir());
+}
+
+TEST_F(IniManageTest, FailedWriteIniKeepsTheOldFileWhole) {
+    const QByteArray old = "[init]\r\nmaxpathsize=2\r\npath=/old/\r\nformmin=False\r\n";
+    writeFile(fake.iniPath(), old);
+    // A file size limit makes the write fail for real, even for root: the new file would be
+    // larger than the old one.
+    rlimit saved{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit lowered = saved;
+    lowered.rlim_cur = old.size();
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &lowered), 0);
+    const bool written = IniManage::WriteIni("init", "path", "/a/longer/picture/folder/");
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, oldHandler);
+
+    EXPECT_FALSE(written);
+    expectOneFailureMessage(fake.ui, fake.iniPath());
+    EXPECT_EQ(readFile(fake.iniPath()), old);
+    EXPECT_EQ(QDir(fake.appFolder()).entryList(QDir::Files | QDir::Hidden),
+              QStringList{"KoronCam.ini"});
+}
+
+TEST(CutNull, KeepsWhatPrecedesTheFirstNul) {
+    const QChar nul(u'\0');
+    EXPECT_EQ(IniManage::CutNull("abc"), "");
+    EXPECT_EQ(IniManage::CutNull(QString("ab") + nul + "cd"), "ab");
+    EXPECT_EQ(IniManage::CutNull(QString(nul) + "x"), "");
+    EXPECT_EQ(IniManage::CutNull(QString("a") + nul + "b" + nul), "a");
+    EXPECT_EQ(IniManage::CutNull(""), "");
+}
+
+}  // namespace
