@@ -1,9 +1,9 @@
 #include "app/BmpFile.h"
 
 #include <cstdint>
-#include <QSaveFile>
 
 #include "platform/Errors.h"
+#include "platform/posix/AtomicFile.h"
 
 namespace app {
 namespace {
@@ -60,11 +60,9 @@ QByteArray encodeBmp(const QImage& image) {
 }
 
 void saveBmp(const QImage& image, const QString& path) {
-    const QByteArray bytes = encodeBmp(image);
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-        throw platform::Error(QStringLiteral("画像ファイル %1 を保存できませんでした。\r\n%2")
-                                  .arg(path, file.errorString()));
+    if (const QString reason = platform::replaceFile(path, encodeBmp(image)); !reason.isEmpty()) {
+        throw platform::Error(
+            QStringLiteral("画像ファイル %1 を保存できませんでした。\r\n%2").arg(path, reason));
     }
 }
 
