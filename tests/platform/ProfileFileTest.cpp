@@ -64,12 +64,6 @@ TEST_F(ProfileFile, ReadWithoutARegularFileGivesTheDefault) {
     EXPECT_EQ(read(file, "init", "path", "D"), "D");
 }
 
-TEST_F(ProfileFile, ReadReturnsUtf8TextWhole) {
-    const QString longPath = QStringLiteral("/ころん/").repeated(40);
-    writeFile(file, "[init]\npath=" + longPath.toUtf8() + "\n");
-    EXPECT_EQ(read(file, "init", "path", "D"), longPath);
-}
-
 TEST_F(ProfileFile, WriteReplacesTheFileByRenameAndLeavesNoTemporaryFile) {
     writeFile(file, "[init]\npath=old\n");
     ASSERT_TRUE(

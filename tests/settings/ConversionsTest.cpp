@@ -117,9 +117,4 @@ TEST_F(Conversions, TheErrorNamesFileKeyAndValueAndSaysWhatToDo) {
     }
 }
 
-TEST(BooleanText, IsTrueOrFalse) {
-    EXPECT_EQ(settings::booleanText(true), "True");
-    EXPECT_EQ(settings::booleanText(false), "False");
-}
-
 }  // namespace
