@@ -1,0 +1,290 @@
+// The batch compression window's run against a plain libpng loop, in files per second. Both
+// convert 1,000 BMP pictures of the screen crops (386 x 300, the three crops in turn) and delete
+// each BMP: the window through its own run (the Start button, the production encoder library
+// loaded by name, the gauge and a yield to Qt after every picture), the baseline by reading each
+// BMP and writing its PNG with libpng at level 6 and its default filters. Rounds are interleaved
+// and the median counts. Exits with 1 when the window converts fewer than 2x the files per second.
+#include <algorithm>
+#include <chrono>
+#include <csetjmp>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include <png.h>
+#include <QApplication>
+#include <QPushButton>
+
+#include "folder/PictureFolder.h"
+#include "platform/Files.h"
+#include "platform/Platform.h"
+#include "platform/posix/DlPngLibrary.h"
+#include "png/frmPng.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr int kFiles = 1000;
+constexpr int kRounds = 3;
+constexpr double kBar = 2.0;
+
+struct Bgr {
+    uint32_t width = 0;
+    uint32_t height = 0;
+    std::vector<uint8_t> pixels;  // blue, green, red; top row first
+};
+
+Bgr loadPng(const fs::path& path) {
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    if (!png_image_begin_read_from_file(&image, path.c_str())) {
+        throw std::runtime_error("cannot read " + path.string() + ": " + image.message);
+    }
+    image.format = PNG_FORMAT_BGR;
+    Bgr bgr{image.width, image.height, std::vector<uint8_t>(PNG_IMAGE_SIZE(image))};
+    if (!png_image_finish_read(&image, nullptr, bgr.pixels.data(), 0, nullptr)) {
+        throw std::runtime_error("cannot decode " + path.string() + ": " + image.message);
+    }
+    return bgr;
+}
+
+void put32(std::vector<uint8_t>& out, size_t at, uint32_t value) {
+    for (int i = 0; i < 4; ++i) {
+        out[at + i] = static_cast<uint8_t>(value >> (8 * i));
+    }
+}
+
+uint32_t get32(const std::vector<uint8_t>& in, size_t at) {
+    return uint32_t{in[at]} | uint32_t{in[at + 1]} << 8 | uint32_t{in[at + 2]} << 16 |
+           uint32_t{in[at + 3]} << 24;
+}
+
+// The bytes of a 24-bit bottom-up BMP, as the program stores its pictures.
+std::vector<uint8_t> bmpBytes(const Bgr& bgr) {
+    const size_t rowBytes = size_t{bgr.width} * 3;
+    const size_t stride = (rowBytes + 3) / 4 * 4;
+    std::vector<uint8_t> bmp(54 + stride * bgr.height, 0);
+    bmp[0] = 'B';
+    bmp[1] = 'M';
+    put32(bmp, 2, static_cast<uint32_t>(bmp.size()));
+    put32(bmp, 10, 54);
+    put32(bmp, 14, 40);
+    put32(bmp, 18, bgr.width);
+    put32(bmp, 22, bgr.height);
+    bmp[26] = 1;
+    bmp[28] = 24;
+    for (uint32_t y = 0; y < bgr.height; ++y) {
+        std::copy_n(&bgr.pixels[y * rowBytes], rowBytes, &bmp[54 + (bgr.height - 1 - y) * stride]);
+    }
+    return bmp;
+}
+
+std::vector<uint8_t> readFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// An empty folder holding kFiles pictures named as the program names them, the crops in turn.
+void fillFolder(const fs::path& folder, const std::vector<std::vector<uint8_t>>& bmps) {
+    fs::remove_all(folder);
+    fs::create_directories(folder);
+    for (int i = 0; i < kFiles; ++i) {
+        char name[64];
+        std::snprintf(name, sizeof name, "kcPic2000-01-01-00-%02d-%02d.bmp", i / 60 % 60, i % 60);
+        const std::vector<uint8_t>& bmp = bmps[i % bmps.size()];
+        std::ofstream out(folder / name, std::ios::binary);
+        out.write(reinterpret_cast<const char*>(bmp.data()), std::streamsize(bmp.size()));
+        if (!out) {
+            throw std::runtime_error("cannot write " + (folder / name).string());
+        }
+    }
+}
+
+// The baseline's conversion: reads our own 24-bit bottom-up BMP, lets libpng swap blue and red
+// and writes the rows top first. Returns false on any failure.
+bool libpngConvert(const fs::path& bmpPath, const fs::path& pngPath) {
+    const std::vector<uint8_t> bmp = readFile(bmpPath);
+    if (bmp.size() < 54) {
+        return false;
+    }
+    const uint32_t offset = get32(bmp, 10);
+    const uint32_t width = get32(bmp, 18);
+    const uint32_t height = get32(bmp, 22);
+    const size_t stride = (size_t{width} * 3 + 3) / 4 * 4;
+    if (offset + stride * height > bmp.size()) {
+        return false;
+    }
+    FILE* file = std::fopen(pngPath.c_str(), "wb");
+    if (file == nullptr) {
+        return false;
+    }
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png ? png_create_info_struct(png) : nullptr;
+    bool ok = info != nullptr && setjmp(png_jmpbuf(png)) == 0;
+    if (ok) {
+        png_init_io(png, file);
+        png_set_IHDR(png, info, width, height, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
+                     PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+        png_set_compression_level(png, 6);
+        png_write_info(png, info);
+        png_set_bgr(png);
+        for (uint32_t y = 0; y < height; ++y) {
+            png_write_row(png, &bmp[offset + (height - 1 - y) * stride]);
+        }
+        png_write_end(png, nullptr);
+    }
+    png_destroy_write_struct(&png, &info);
+    return std::fclose(file) == 0 && ok;
+}
+
+// The baseline loop over the folder: the same listing, the same names, the BMP deleted after.
+void runLibpng(const fs::path& folder) {
+    const QString path = QString::fromStdString(folder.string() + "/");
+    for (const platform::FileInfo& file : platform::listFiles(path, folder::kBmpPattern)) {
+        const fs::path bmp = folder / file.name.toStdString();
+        fs::path png = bmp;
+        png.replace_extension(".png");
+        if (!libpngConvert(bmp, png) || !fs::remove(bmp)) {
+            throw std::runtime_error("libpng loop failed on " + bmp.string());
+        }
+    }
+}
+
+// A Ui as in production for yields. A message box means a failed run: it is printed rather than
+// shown, and the run, which then stops, counts as not finished.
+class BenchUi : public platform::Ui {
+public:
+    platform::Answer msgBox(QWidget*, const QString& text, platform::Buttons, platform::Icon,
+                            const QString&) override {
+        std::fprintf(stderr, "message: %s\n", text.toUtf8().constData());
+        return platform::Answer::Ok;
+    }
+    void doEvents() override { QCoreApplication::processEvents(QEventLoop::AllEvents); }
+    int showModal(QDialog& dialog) override { return dialog.exec(); }
+    [[noreturn]] void endProgram(int status) override { std::exit(status); }
+};
+
+// The window's run over the folder, from the press of Start to the window closing itself.
+double runWindow(const fs::path& folder) {
+    frmPng form(QString::fromStdString(folder.string() + "/"));
+    const auto start = std::chrono::steady_clock::now();
+    form.findChild<QPushButton*>(QStringLiteral("cmdStart"))->click();
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    if (form.result() != QDialog::Accepted) {
+        throw std::runtime_error("the window's run did not finish");
+    }
+    return seconds;
+}
+
+double timed(const std::function<void()>& work) {
+    const auto start = std::chrono::steady_clock::now();
+    work();
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+// Every BMP became a PNG of the same picture (the first of each crop checked pixel for pixel).
+void checkConverted(const fs::path& folder, const std::vector<Bgr>& crops) {
+    int pngs = 0;
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        if (entry.path().extension() == ".bmp") {
+            throw std::runtime_error("a BMP was left: " + entry.path().string());
+        }
+        pngs += entry.path().extension() == ".png";
+    }
+    if (pngs != kFiles) {
+        throw std::runtime_error("PNG count " + std::to_string(pngs));
+    }
+    for (size_t i = 0; i < crops.size(); ++i) {
+        char name[64];
+        std::snprintf(name, sizeof name, "kcPic2000-01-01-00-00-%02zu.png", i);
+        if (loadPng(folder / name).pixels != crops[i].pixels) {
+            throw std::runtime_error(std::string("pixels differ in ") + name);
+        }
+    }
+}
+
+double median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    const size_t n = values.size();
+    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+int benchmark() {
+    std::vector<fs::path> cropFiles;
+    for (const auto& entry : fs::directory_iterator(KORONCAM_BENCH_IMAGES)) {
+        const std::string name = entry.path().filename().string();
+        if (name.starts_with("crop_") && entry.path().extension() == ".png") {
+            cropFiles.push_back(entry.path());
+        }
+    }
+    std::sort(cropFiles.begin(), cropFiles.end());
+    if (cropFiles.empty()) {
+        std::fprintf(stderr, "no crop_*.png in %s\n", KORONCAM_BENCH_IMAGES);
+        return 1;
+    }
+    std::vector<Bgr> crops;
+    std::vector<std::vector<uint8_t>> bmps;
+    for (const fs::path& file : cropFiles) {
+        crops.push_back(loadPng(file));
+        bmps.push_back(bmpBytes(crops.back()));
+    }
+
+    std::string base = (fs::temp_directory_path() / "bench-batch-XXXXXX").string();
+    if (mkdtemp(base.data()) == nullptr) {
+        std::perror("mkdtemp");
+        return 1;
+    }
+    const fs::path ours = fs::path(base) / "window";
+    const fs::path theirs = fs::path(base) / "libpng";
+
+    std::printf("%d BMP pictures of %zu crops (%ux%u), converted and deleted; %d rounds\n\n",
+                kFiles, crops.size(), crops[0].width, crops[0].height, kRounds);
+    std::printf("%-6s %14s %14s\n", "round", "window files/s", "libpng files/s");
+    std::vector<double> oursRate, theirsRate;
+    for (int round = 0; round < kRounds; ++round) {  // interleaved, so drift hits both
+        fillFolder(ours, bmps);
+        oursRate.push_back(kFiles / runWindow(ours));
+        checkConverted(ours, crops);
+        fillFolder(theirs, bmps);
+        theirsRate.push_back(kFiles / timed([&] { runLibpng(theirs); }));
+        checkConverted(theirs, crops);
+        std::printf("%-6d %14.1f %14.1f\n", round + 1, oursRate.back(), theirsRate.back());
+    }
+    std::error_code ignored;  // a leftover temporary folder is harmless
+    fs::remove_all(base, ignored);
+
+    const double ratio = median(oursRate) / median(theirsRate);
+    const bool pass = ratio >= kBar;
+    std::printf("\nmedian: window %.1f files/s, libpng level 6 %.1f files/s, ratio %.2fx\n",
+                median(oursRate), median(theirsRate), ratio);
+    std::printf("bar: window >= %.1fx libpng: %s\n", kBar, pass ? "PASS" : "FAIL");
+    return pass ? 0 : 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    BenchUi ui;
+    platform::DlPngLibrary png;
+    platform::Services services;
+    services.ui = &ui;
+    services.png = &png;
+    services.appFolder = QCoreApplication::applicationDirPath();
+    platform::use(services);
+    try {
+        return benchmark();
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "bench_batch: %s\n", e.what());
+        return 1;
+    }
+}
