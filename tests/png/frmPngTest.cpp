@@ -70,8 +70,11 @@ TEST_F(BatchTest, OpeningShowsTheTextAndAFullGauge) {
 }
 
 TEST_F(BatchTest, EmptyFolderGivesAnEmptyGaugeAndNoStart) {
-    putBmp("other.bmp", 1);  // not a picture of the program's
-    testing_support::writeFile(folder + "kcPic1.png", "png");
+    // Nothing here is a BMP picture of the program's.
+    putBmp("other.bmp", 1);
+    putBmp(".kcPic1.bmp", 2);  // hidden
+    testing_support::writeFile(folder + "kcPic2.png", "png");
+    QDir(folder).mkdir("kcPic3.bmp");
     open();
     EXPECT_EQ(label2()->text(), "残り0枚");
     EXPECT_FALSE(start()->isEnabled());
@@ -86,16 +89,6 @@ TEST_F(BatchTest, MissingFolderCountsNothing) {
     open();
     EXPECT_EQ(label2()->text(), "残り0枚");
     EXPECT_FALSE(start()->isEnabled());
-}
-
-TEST_F(BatchTest, CountsOnlyMatchingBmpsInAnyLetterCase) {
-    putBmp("kcPic1.bmp", 1);
-    putBmp("KCPIC2.BMP", 2);
-    putBmp(".kcPic3.bmp", 3);  // hidden
-    testing_support::writeFile(folder + "kcPic4.png", "png");
-    QDir(folder).mkdir("kcPic5.bmp");  // a folder
-    open();
-    EXPECT_EQ(label2()->text(), "残り2枚");
 }
 
 TEST_F(BatchTest, CountsBeyondA16BitNumber) {
@@ -136,24 +129,20 @@ TEST_F(BatchTest, RunConvertsEveryBmpCountsDownAndCloses) {
     EXPECT_EQ(form->result(), QDialog::Accepted);
 }
 
-TEST_F(BatchTest, CapitalisedNameGivesALowerCasePngExtension) {
-    putBmp("KCPIC2000-01-15-09-05-07.BMP", 1);
-    open();
-    start()->click();
-    EXPECT_EQ(files(), QStringList({"KCPIC2000-01-15-09-05-07.png"}));
-    expectPngOf("KCPIC2000-01-15-09-05-07.BMP", "KCPIC2000-01-15-09-05-07.png");
-}
-
-TEST_F(BatchTest, RunFollowsTheListingOrder) {
+TEST_F(BatchTest, CapitalisedNamesAreListedInOrderAndGivePngNames) {
     putBmp("kcPicB.bmp", 1);
-    putBmp("KCPICa.bmp", 2);
+    putBmp("KCPICA.BMP", 2);
     putBmp("kcPicC.bmp", 3);
     open();
+    EXPECT_EQ(label2()->text(), "残り3枚");
     start()->click();
     ASSERT_EQ(fake.png.calls.size(), 3u);
-    EXPECT_EQ(fake.png.calls[0].bmp, folder + "KCPICa.bmp");
+    EXPECT_EQ(fake.png.calls[0].bmp, folder + "KCPICA.BMP");
+    EXPECT_EQ(fake.png.calls[0].png, folder + "KCPICA.png");
     EXPECT_EQ(fake.png.calls[1].bmp, folder + "kcPicB.bmp");
     EXPECT_EQ(fake.png.calls[2].bmp, folder + "kcPicC.bmp");
+    EXPECT_EQ(files(), QStringList({"KCPICA.png", "kcPicB.png", "kcPicC.png"}));
+    expectPngOf("KCPICA.BMP", "KCPICA.png");
 }
 
 // --- a run that stops -----------------------------------------------------------------------
