@@ -4,6 +4,7 @@
 
 #include "platform/Errors.h"
 #include "platform/posix/AtomicFile.h"
+#include "platform/posix/SystemError.h"
 
 namespace app {
 namespace {
@@ -60,9 +61,9 @@ QByteArray encodeBmp(const QImage& image) {
 }
 
 void saveBmp(const QImage& image, const QString& path) {
-    if (const QString reason = platform::replaceFile(path, encodeBmp(image)); !reason.isEmpty()) {
-        throw platform::Error(
-            QStringLiteral("画像ファイル %1 を保存できませんでした。\r\n%2").arg(path, reason));
+    if (const int error = platform::replaceFile(path, encodeBmp(image)); error != 0) {
+        throw platform::Error(QStringLiteral("画像ファイル %1 を保存できませんでした。\r\n%2")
+                                  .arg(path, platform::describeError(error)));
     }
 }
 

@@ -2,17 +2,12 @@
 
 #include <cerrno>
 #include <cstdlib>
-#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace platform {
 namespace {
-
-QString describe(int error) {
-    return QString::fromLocal8Bit(std::strerror(error));
-}
 
 // Writes everything, going on after short writes; returns 0 or the errno value.
 int writeAll(int fd, const char* data, size_t size) {
@@ -32,20 +27,31 @@ int writeAll(int fd, const char* data, size_t size) {
 
 }  // namespace
 
-QString replaceFile(const QString& path, const QByteArray& bytes) {
+int replaceFile(const QString& path, const QByteArray& bytes) {
     // Plain system calls rather than QSaveFile: Qt 6.4 renames its temporary file into place
     // even after a failed write on a full disk, which would leave an empty file behind.
-    const int slash = path.lastIndexOf(QLatin1Char('/'));
-    const QString folder = slash >= 0 ? path.left(slash + 1) : QString();
-    QByteArray temp = (folder + QStringLiteral(".koroncam-XXXXXX.tmp")).toLocal8Bit();
+    QByteArray target = path.toLocal8Bit();
+    if (char* resolved = ::realpath(target.constData(), nullptr)) {
+        target = resolved;  // through a symbolic link to the file itself
+        std::free(resolved);
+    }
+    const int slash = target.lastIndexOf('/');
+    QByteArray temp = (slash >= 0 ? target.left(slash + 1) : QByteArray()) + ".koroncam-XXXXXX.tmp";
     const int fd = ::mkstemps(temp.data(), 4);
     if (fd < 0) {
-        return describe(errno);
+        return errno;
     }
-    // mkstemps makes the file private; give it the usual permissions of a new file.
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    int error = ::fchmod(fd, 0666 & ~mask) == 0 ? 0 : errno;
+    // mkstemps makes the file private: give it the old file's permissions, or those of a new file.
+    struct stat old {};
+    mode_t mode = 0;
+    if (::stat(target.constData(), &old) == 0) {
+        mode = old.st_mode & 07777;
+    } else {
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        mode = 0666 & ~mask;
+    }
+    int error = ::fchmod(fd, mode) == 0 ? 0 : errno;
     if (error == 0) {
         error = writeAll(fd, bytes.constData(), static_cast<size_t>(bytes.size()));
     }
@@ -55,14 +61,13 @@ QString replaceFile(const QString& path, const QByteArray& bytes) {
     if (::close(fd) != 0 && error == 0) {
         error = errno;
     }
-    if (error == 0 && ::rename(temp.constData(), path.toLocal8Bit().constData()) != 0) {
+    if (error == 0 && ::rename(temp.constData(), target.constData()) != 0) {
         error = errno;
     }
     if (error != 0) {
         ::unlink(temp.constData());
-        return describe(error);
     }
-    return {};
+    return error;
 }
 
 }  // namespace platform

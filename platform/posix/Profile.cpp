@@ -9,40 +9,19 @@
 #include <utility>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include "platform/Errors.h"
+#include "platform/posix/AtomicFile.h"
 #include "platform/posix/ProfileRules.h"
+#include "platform/posix/SystemError.h"
 
 namespace platform::profile {
 
 namespace {
 
-// The reason in words a user of this program reads, followed by the system's own text; Qt's
-// text when no system error is known.
+// The system's reason for `error`; Qt's text when no system error is known.
 QString reasonFor(int error, const QString& qtText) {
-    if (error == 0) {
-        return qtText;
-    }
-    static const std::pair<int, const char*> kReasons[] = {
-        {ENOENT, "フォルダがありません。"},
-        {ENOTDIR, "パスの途中にフォルダでないものがあります。"},
-        {EISDIR, "同じ名前のフォルダがあります。"},
-        {EACCES, "アクセスが許可されていません。"},
-        {EPERM, "アクセスが許可されていません。"},
-        {EROFS, "読み取り専用の場所です。"},
-        {ENOSPC, "ディスクの空きが足りません。"},
-        {EDQUOT, "ディスクの空きが足りません。"},
-        {EFBIG, "ファイルが大きすぎます。"},
-        {EIO, "ディスクの読み書きに失敗しました。"},
-    };
-    QString reason;
-    for (const auto& [number, text] : kReasons) {
-        if (number == error) {
-            reason = QString::fromUtf8(text);
-        }
-    }
-    return reason + QStringLiteral("(%1)").arg(QString::fromLocal8Bit(std::strerror(error)));
+    return error == 0 ? qtText : describeError(error);
 }
 
 QString cannotWrite(const QString& file, const QString& reason) {
@@ -93,25 +72,13 @@ void write(const QString& file, const QString& section, const QString& key, cons
     if (before && after == *before) {
         return;  // the value is already there: leave the file and its time stamp alone
     }
-    // QSaveFile writes "KoronCam.ini.XXXXXX" in the same folder and renames it into place, so a
-    // crash or a full disk leaves the old file whole; it never falls back to writing in place.
+    // Written to a temporary file in the same folder and renamed into place, so a crash or a
+    // full disk leaves the old file whole.
     if (QFileInfo(file).isDir()) {
         throw Error(cannotWrite(file, reasonFor(EISDIR, {})));
     }
-    QSaveFile out(file);
-    errno = 0;
-    if (!out.open(QIODevice::WriteOnly)) {
-        throw Error(cannotWrite(file, reasonFor(errno, out.errorString())));
-    }
-    // Qt 6.4's commit() renames the file into place even when its last flush failed (a full
-    // disk, a size limit), so the flush is checked here, while the old file is still in place.
-    errno = 0;
-    if (out.write(after) != after.size() || !out.flush()) {
-        throw Error(cannotWrite(file, reasonFor(errno, out.errorString())));
-    }
-    errno = 0;
-    if (!out.commit()) {
-        throw Error(cannotWrite(file, reasonFor(errno, out.errorString())));
+    if (const int error = replaceFile(file, after); error != 0) {
+        throw Error(cannotWrite(file, describeError(error)));
     }
 }
 
