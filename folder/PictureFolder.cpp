@@ -11,38 +11,47 @@ namespace {
 
 constexpr int64_t kMegabyte = 1024 * 1024;
 
-// The pictures matching `pattern` appended to `path`, as a wildcard path: the folder is what
-// precedes its last "/". `folder` receives that folder, so a picture's full name is folder + name.
-std::vector<platform::FileInfo> listPictures(const QString& path, const QString& pattern,
-                                             QString* folder) {
-    const QString wildcard = path + pattern;
-    const qsizetype slash = wildcard.lastIndexOf(QLatin1Char('/'));
-    *folder = wildcard.left(slash + 1);
-    return platform::listFiles(*folder, wildcard.mid(slash + 1));
-}
-
 struct Scan {
     int64_t total = 0;
     bool found = false;
     QString oldestName;  // full name
     int64_t oldestSize = 0;
     int64_t oldestTime = 0;
+    size_t oldestPattern = 0;
 };
 
+// The pictures, measured in one reading of the folder. The patterns are appended to `path` as a
+// wildcard path, so the folder is what precedes its last "/"; a picture's full name is that
+// folder followed by its name.
+//
+// The oldest picture is the first one met with the earliest time when the BMP pictures are
+// looked at in listing order and then the PNG pictures: that is the least by time, then pattern,
+// then listing order, which needs no sorted listing.
 Scan scanPictures(const QString& path) {
+    const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
+    const QString folder = path.left(slash + 1);
+    const QString prefix = path.mid(slash + 1);
     Scan scan;
-    for (const QString& pattern : {kBmpPattern, kPngPattern}) {
-        QString folder;
-        for (const platform::FileInfo& file : listPictures(path, pattern, &folder)) {
+    QString oldest;  // bare name
+    platform::forEachFile(
+        folder, {prefix + kBmpPattern, prefix + kPngPattern},
+        [&](size_t pattern, const platform::FileInfo& file) {
             scan.total += file.size;
-            // Strictly earlier only: among equal times the first one met stays the oldest.
-            if (!scan.found || file.modifiedNs < scan.oldestTime) {
+            const bool older =
+                !scan.found || file.modifiedNs < scan.oldestTime ||
+                (file.modifiedNs == scan.oldestTime &&
+                 (pattern < scan.oldestPattern ||
+                  (pattern == scan.oldestPattern && platform::listedBefore(file.name, oldest))));
+            if (older) {
                 scan.found = true;
-                scan.oldestName = folder + file.name;
+                oldest = file.name;
                 scan.oldestSize = file.size;
                 scan.oldestTime = file.modifiedNs;
+                scan.oldestPattern = pattern;
             }
-        }
+        });
+    if (scan.found) {
+        scan.oldestName = folder + oldest;
     }
     return scan;
 }

@@ -20,6 +20,16 @@ struct FileInfo {
 // gives an empty list. Other failures to read the folder throw platform::Error.
 std::vector<FileInfo> listFiles(const QString& folder, const QString& pattern);
 
+// Reads `folder` once and calls `visit(i, file)` for every file that matches patterns[i], by the
+// rules of listFiles, in the order the folder yields them (not sorted). A file matching several
+// patterns is measured once and visited once for each of them, in pattern order.
+void forEachFile(const QString& folder, const std::vector<QString>& patterns,
+                 const std::function<void(size_t pattern, const FileInfo& file)>& visit);
+
+// The order of a listing: true when the name `a` comes before `b`. Letter case is ignored; names
+// that differ only in case follow their code points.
+bool listedBefore(const QString& a, const QString& b);
+
 // True when `path` names a regular file whose name does not begin with ".".
 bool isPlainFile(const QString& path);
 

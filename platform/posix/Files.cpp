@@ -1,6 +1,7 @@
 #include "platform/Files.h"
 
 #include <algorithm>
+#include <iterator>
 #include <cerrno>
 #include <cstring>
 #include <memory>
@@ -23,25 +24,21 @@ bool isAscii(std::string_view text) {
                        [](char c) { return static_cast<unsigned char>(c) < 0x80; });
 }
 
-std::string asciiLower(std::string_view text) {
-    std::string lower(text);
-    for (char& c : lower) {
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
-        }
-    }
-    return lower;
-}
-
 std::u32string folded(const QString& text) {
     const QList<uint> ucs4 = text.toCaseFolded().toUcs4();
     return std::u32string(ucs4.begin(), ucs4.end());
 }
 
-// Both arguments already case-folded. Greedy matching with one back-tracking point, the last '*':
-// linear for patterns with one star, as the picture patterns are.
-template <typename Char>
-bool matchFolded(std::basic_string_view<Char> name, std::basic_string_view<Char> pattern) {
+char lowerAscii(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+// `pattern` already case-folded; `fold` folds a character of `name`. Greedy matching with one
+// back-tracking point, the last '*': linear for patterns with one star, as the picture patterns
+// are.
+template <typename Char, typename Fold>
+bool matchFolded(std::basic_string_view<Char> name, std::basic_string_view<Char> pattern,
+                 Fold fold) {
     constexpr size_t kNone = std::basic_string_view<Char>::npos;
     size_t n = 0;
     size_t p = 0;
@@ -51,7 +48,7 @@ bool matchFolded(std::basic_string_view<Char> name, std::basic_string_view<Char>
         if (p < pattern.size() && pattern[p] == Char('*')) {
             starP = p++;
             starN = n;
-        } else if (p < pattern.size() && (pattern[p] == Char('?') || pattern[p] == name[n])) {
+        } else if (p < pattern.size() && (pattern[p] == Char('?') || pattern[p] == fold(name[n]))) {
             ++n;
             ++p;
         } else if (starP != kNone) {
@@ -67,30 +64,53 @@ bool matchFolded(std::basic_string_view<Char> name, std::basic_string_view<Char>
     return p == pattern.size();
 }
 
-// A pattern prepared once per listing. Names are raw bytes from the file system (UTF-8); the
-// common all-ASCII case is matched on bytes, anything else on case-folded code points.
+bool matchWide(std::u32string_view name, std::u32string_view pattern) {
+    return matchFolded(name, pattern, [](char32_t c) { return c; });
+}
+
+// A name read from the folder (raw bytes, UTF-8). All-ASCII names, the usual case, are matched
+// byte by byte without copying; others are decoded and case-folded once, when first needed.
+class FolderName {
+public:
+    explicit FolderName(std::string_view raw) : raw_(raw), ascii_(isAscii(raw)) {}
+    std::string_view raw() const { return raw_; }
+    bool ascii() const { return ascii_; }
+    const std::u32string& wide() const {
+        if (!wideReady_) {
+            wide_ = folded(QFile::decodeName(QByteArray(raw_.data(), qsizetype(raw_.size()))));
+            wideReady_ = true;
+        }
+        return wide_;
+    }
+
+private:
+    std::string_view raw_;
+    bool ascii_;
+    mutable bool wideReady_ = false;
+    mutable std::u32string wide_;
+};
+
+// The key a listing is sorted by: the case-folded name in UTF-8 (byte order is code point order).
+std::string sortKey(const QString& name) {
+    return name.toCaseFolded().toUtf8().toStdString();
+}
+
+// A pattern prepared once per listing.
 class Pattern {
 public:
     explicit Pattern(const QString& pattern) : wide_(folded(pattern)) {
-        const QByteArray utf8 = pattern.toUtf8();
-        ascii_ = isAscii(utf8.toStdString());
+        const std::string utf8 = pattern.toUtf8().toStdString();
+        ascii_ = isAscii(utf8);
         if (ascii_) {
-            narrow_ = asciiLower(utf8.toStdString());
+            std::transform(utf8.begin(), utf8.end(), std::back_inserter(narrow_), lowerAscii);
         }
     }
 
-    // On a match, `key` receives the name's case-folded sort key.
-    bool matches(std::string_view name, std::string* key) const {
-        if (ascii_ && isAscii(name)) {
-            *key = asciiLower(name);
-            return matchFolded<char>(*key, narrow_);
+    bool matches(const FolderName& name) const {
+        if (name.ascii() && ascii_) {
+            return matchFolded(name.raw(), std::string_view(narrow_), lowerAscii);
         }
-        const QString decoded = QFile::decodeName(QByteArray(name.data(), qsizetype(name.size())));
-        if (!matchFolded<char32_t>(folded(decoded), wide_)) {
-            return false;
-        }
-        *key = decoded.toCaseFolded().toUtf8().toStdString();
-        return true;
+        return matchWide(name.wide(), wide_);
     }
 
 private:
@@ -145,15 +165,42 @@ FileHooks& fileHooks() {
 }
 
 bool wildcardMatch(const QString& name, const QString& pattern) {
-    return matchFolded<char32_t>(folded(name), folded(pattern));
+    return matchWide(folded(name), folded(pattern));
 }
 
 std::vector<FileInfo> listFiles(const QString& folder, const QString& pattern) {
+    struct Found {
+        std::string key;
+        FileInfo info;
+    };
+    std::vector<Found> found;
+    forEachFile(folder, {pattern}, [&](size_t, const FileInfo& file) {
+        found.push_back({sortKey(file.name), file});
+    });
+    std::sort(found.begin(), found.end(), [](const Found& a, const Found& b) {
+        return a.key != b.key ? a.key < b.key : a.info.name < b.info.name;
+    });
+    std::vector<FileInfo> files;
+    files.reserve(found.size());
+    for (Found& f : found) {
+        files.push_back(std::move(f.info));
+    }
+    return files;
+}
+
+bool listedBefore(const QString& a, const QString& b) {
+    const std::string keyA = sortKey(a);
+    const std::string keyB = sortKey(b);
+    return keyA != keyB ? keyA < keyB : a < b;
+}
+
+void forEachFile(const QString& folder, const std::vector<QString>& patterns,
+                 const std::function<void(size_t pattern, const FileInfo& file)>& visit) {
     const QByteArray encoded = QFile::encodeName(folder.isEmpty() ? QStringLiteral(".") : folder);
     const int fd = ::open(encoded.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) {
         if (errno == ENOENT || errno == ENOTDIR) {
-            return {};
+            return;
         }
         throw readError(folder, errno);
     }
@@ -164,12 +211,8 @@ std::vector<FileInfo> listFiles(const QString& folder, const QString& pattern) {
         throw readError(folder, error);
     }
 
-    const Pattern wanted(pattern);
-    struct Found {
-        std::string key;
-        FileInfo info;
-    };
-    std::vector<Found> found;
+    const std::vector<Pattern> wanted(patterns.begin(), patterns.end());
+    std::vector<size_t> matching;
     for (;;) {
         errno = 0;
         const dirent* entry = ::readdir(dir.get());
@@ -177,7 +220,7 @@ std::vector<FileInfo> listFiles(const QString& folder, const QString& pattern) {
             if (errno != 0) {
                 throw readError(folder, errno);
             }
-            break;
+            return;
         }
         const std::string_view name(entry->d_name);
         // Hidden files (and "." and "..") are not pictures; neither are folders, symbolic links
@@ -189,40 +232,36 @@ std::vector<FileInfo> listFiles(const QString& folder, const QString& pattern) {
         if (entry->d_type != DT_REG && entry->d_type != DT_UNKNOWN) {
             continue;
         }
-        std::string key;
-        if (!wanted.matches(name, &key)) {
+        const FolderName folderName(name);
+        matching.clear();
+        for (size_t i = 0; i < wanted.size(); ++i) {
+            if (wanted[i].matches(folderName)) {
+                matching.push_back(i);
+            }
+        }
+        if (matching.empty()) {
             continue;
         }
-        QString decoded = QFile::decodeName(entry->d_name);
+        FileInfo file{QFile::decodeName(entry->d_name), 0, 0};
         if (fileHooks().beforeMeasure) {
-            fileHooks().beforeMeasure(folder, decoded);
+            fileHooks().beforeMeasure(folder, file.name);
         }
         struct stat st {};
         if (::fstatat(fd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
             if (errno == ENOENT) {
-                continue;  // deleted since it was listed
+                continue;  // deleted since it was read
             }
             throw readError(folder, errno);
         }
         if (!S_ISREG(st.st_mode)) {
             continue;
         }
-        const int64_t ns = int64_t(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec;
-        found.push_back({std::move(key), FileInfo{std::move(decoded), int64_t(st.st_size), ns}});
-    }
-
-    std::sort(found.begin(), found.end(), [](const Found& a, const Found& b) {
-        if (a.key != b.key) {
-            return a.key < b.key;
+        file.size = st.st_size;
+        file.modifiedNs = int64_t(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec;
+        for (const size_t i : matching) {
+            visit(i, file);
         }
-        return a.info.name < b.info.name;  // names differing only in case: a fixed order
-    });
-    std::vector<FileInfo> files;
-    files.reserve(found.size());
-    for (Found& f : found) {
-        files.push_back(std::move(f.info));
     }
-    return files;
 }
 
 bool isPlainFile(const QString& path) {

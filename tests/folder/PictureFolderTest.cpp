@@ -160,6 +160,22 @@ TEST_F(PictureFolder, EqualTimesDeleteTheFirstListedBmpBeforePng) {
     EXPECT_EQ(left(), QStringList{"kcPicA.png"});
 }
 
+TEST_F(PictureFolder, EqualTimesFollowTheListingWhateverTheFolderOrder) {
+    // Upper-case names sort first by bytes, not in a listing that ignores case.
+    for (int i = 0; i < 20; ++i) {
+        const QString name = QStringLiteral("kcPic%1").arg(i, 2, 10, QLatin1Char('0'));
+        picture(i % 3 == 0 ? name.toUpper() + ".BMP" : name + ".bmp", 100, 7);
+        picture(name + ".png", 100, 7);
+    }
+    const auto result = folder::cleanFolder(path, 3500, 100, false);
+    EXPECT_EQ(result.deletedCount, 5);
+    for (int i = 0; i < 20; ++i) {
+        const QString name = QStringLiteral("kcPic%1").arg(i, 2, 10, QLatin1Char('0'));
+        EXPECT_EQ(exists(i % 3 == 0 ? name.toUpper() + ".BMP" : name + ".bmp"), i >= 5) << i;
+        EXPECT_TRUE(exists(name + ".png"));
+    }
+}
+
 TEST_F(PictureFolder, LoweringTheLimitFarDeletesOldestUntilWithin) {
     for (int i = 0; i < 10; ++i) {
         picture(QStringLiteral("kcPic%1.bmp").arg(i), 100, 10 - i);  // kcPic0 the oldest

@@ -169,6 +169,18 @@ TEST(GaugeGeometry, SquaresLineUpWhateverTheValue) {
     }
 }
 
+TEST(GaugeGeometry, ASquareEndingExactlyAtTheFillWidthIsTheLast) {
+    RecordingSurface box(630, 315);
+    clsMyPbar gauge;
+    gauge.Picturebox(&box);
+    gauge.Max(2);
+    gauge.Value(1);  // fill width 315: one square, and the erasing starts right after it
+    ASSERT_EQ(box.fills.size(), 2u);
+    EXPECT_DOUBLE_EQ(box.fills[0].x2, 315);
+    EXPECT_DOUBLE_EQ(box.fills[1].x1, 315);
+    EXPECT_EQ(box.fills[1].color, kBack);
+}
+
 TEST(GaugeGeometry, ValueZeroClearsTheWholeBox) {
     RecordingSurface box(4515, 315);
     clsMyPbar gauge;
@@ -182,7 +194,13 @@ TEST(GaugeGeometry, ValueZeroClearsTheWholeBox) {
 }
 
 TEST(GaugeGeometry, GapIsAboutATenthOfTheSide) {
-    for (auto [side, gap] : {std::pair{15.0, 2.0}, {315.0, 32.0}, {30.0, 3.0}, {100.0, 10.0}}) {
+    for (auto [side, gap] : {std::pair{15.0, 2.0},
+                             {315.0, 32.0},
+                             {30.0, 3.0},
+                             {100.0, 10.0},
+                             {1.0, 1.0},
+                             {12.0, 2.0},
+                             {21.0, 3.0}}) {
         RecordingSurface box(10 * (side + gap), side);
         clsMyPbar gauge;
         gauge.Picturebox(&box);
@@ -324,6 +342,15 @@ TEST(GaugePixels, LabelIsCentredAtTheBoxWidth) {
     EXPECT_EQ(g.label->text(), QStringLiteral("残り123枚"));
     EXPECT_EQ(g.label->size(), g.label->sizeHint());  // sized to its text
     EXPECT_LE(std::abs(g.labelCentreTwice() - 301), 1);
+}
+
+TEST(GaugePixels, LargeValuesAreWrittenInFull) {
+    GaugeBox g;
+    g.gauge.Max(2'000'000);
+    g.gauge.Value(1'234'567);
+    EXPECT_EQ(g.label->text(), QStringLiteral("残り1234567枚"));
+    g.gauge.Value(-0.0f);
+    EXPECT_EQ(g.label->text(), QStringLiteral("残り0枚"));
 }
 
 TEST(GaugePixels, ColourTakesEffectAtTheNextDrawing) {

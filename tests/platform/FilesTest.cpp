@@ -93,6 +93,18 @@ TEST_F(Files, LeavesOutHiddenFilesFoldersAndLinks) {
     ASSERT_EQ(::symlink("kcPicDir.bmp", QFile::encodeName(at("kcPicDirLink.bmp")).constData()), 0);
     ASSERT_EQ(::mkfifo(QFile::encodeName(at("kcPicFifo.bmp")).constData(), 0644), 0);
     EXPECT_EQ(names(platform::listFiles(dir.path(), "kcPic*.bmp")), QStringList{"kcPic1.bmp"});
+    EXPECT_EQ(names(platform::listFiles(dir.path(), "*")), QStringList{"kcPic1.bmp"});
+}
+
+TEST_F(Files, ListsNamesBeyondAscii) {
+    makeFile(at(QStringLiteral("写真b.bmp")), 1);
+    makeFile(at(QStringLiteral("写真A.BMP")), 1);
+    makeFile(at(QStringLiteral("写真.png")), 1);
+    makeFile(at(QStringLiteral("kcPicÄ.bmp")), 1);
+    EXPECT_EQ(names(platform::listFiles(dir.path(), QStringLiteral("写真*.bmp"))),
+              (QStringList{QStringLiteral("写真A.BMP"), QStringLiteral("写真b.bmp")}));
+    EXPECT_EQ(names(platform::listFiles(dir.path(), QStringLiteral("KCPICä.bmp"))),
+              QStringList{QStringLiteral("kcPicÄ.bmp")});
 }
 
 TEST_F(Files, MissingFolderOrAFileGivesAnEmptyList) {
@@ -129,6 +141,43 @@ TEST_F(Files, AFileVanishingBeforeItIsMeasuredIsLeftOut) {
     const auto files = platform::listFiles(dir.path(), "kcPic*.bmp");
     EXPECT_EQ(seen.size(), 3);
     EXPECT_EQ(names(files), (QStringList{"kcPic1.bmp", "kcPic3.bmp"}));
+}
+
+TEST_F(Files, OneReadingServesSeveralPatterns) {
+    makeFile(at("kcPic1.bmp"), 1);
+    makeFile(at("kcPic2.png"), 2);
+    makeFile(at("other.bmp"), 3);
+    makeFile(at(".kcPic3.bmp"), 4);
+    int measured = 0;
+    platform::fileHooks().beforeMeasure = [&](const QString&, const QString&) { ++measured; };
+    std::vector<QStringList> seen(3);
+    platform::forEachFile(dir.path(), {"kcPic*", "*.BMP", "none"},
+                          [&](size_t pattern, const platform::FileInfo& file) {
+                              ASSERT_LT(pattern, seen.size());
+                              seen[pattern]
+                                  << QStringLiteral("%1:%2").arg(file.name).arg(file.size);
+                          });
+    for (QStringList& list : seen) {
+        list.sort();
+    }
+    EXPECT_EQ(seen[0], (QStringList{"kcPic1.bmp:1", "kcPic2.png:2"}));
+    EXPECT_EQ(seen[1], (QStringList{"kcPic1.bmp:1", "other.bmp:3"}));
+    EXPECT_TRUE(seen[2].isEmpty());
+    EXPECT_EQ(measured, 3);  // each file once
+
+    bool visited = false;
+    platform::forEachFile(at("missing"), {"*"}, [&](size_t, const auto&) { visited = true; });
+    EXPECT_FALSE(visited);
+}
+
+TEST(ListingOrder, IgnoresCaseThenFollowsCodePoints) {
+    using platform::listedBefore;
+    EXPECT_TRUE(listedBefore("KCPICA.BMP", "kcPicb.bmp"));
+    EXPECT_FALSE(listedBefore("kcPicb.bmp", "KCPICA.BMP"));
+    EXPECT_TRUE(listedBefore("kcPic_1", "kcPica"));  // '_' before letters, as lower case
+    EXPECT_NE(listedBefore("ABC", "abc"), listedBefore("abc", "ABC"));
+    EXPECT_FALSE(listedBefore("abc", "abc"));
+    EXPECT_TRUE(listedBefore(QStringLiteral("äb"), QStringLiteral("ÄC")));
 }
 
 TEST_F(Files, SizesAbove4GiBAreWhole) {

@@ -1,0 +1,187 @@
+// One clean-up pass before a shot (scan, nothing over the limit) over a folder of many pictures,
+// against a plain std::filesystem scan doing the same work: the same name filter, every picture's
+// length and time, the total and the oldest. Prints medians of elapsed time and of the thread's
+// CPU time (user and system), and their ratios. The verdict is on CPU time: both scans are
+// single-threaded and find everything cached, so on an idle machine elapsed equals CPU time,
+// while on a shared one elapsed time also counts waiting for a processor. Fails above 0.6.
+#include <algorithm>
+#include <cctype>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+#include <string>
+#include <vector>
+#include <benchmark/benchmark.h>
+#include <QDateTime>
+#include <QString>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "folder/PictureFolder.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr double kBar = 0.6;
+constexpr int64_t kPictureSize = 300054;
+
+// Pictures as the program names them, one a second, every fifth compressed; sparse files.
+void fillFolder(const fs::path& folder, int count) {
+    const QDateTime start(QDate(2024, 1, 1), QTime(0, 0, 0));
+    for (int i = 0; i < count; ++i) {
+        const QString name = QStringLiteral("kcPic") +
+                             start.addSecs(i).toString(QStringLiteral("yyyy-MM-dd-hh-mm-ss")) +
+                             (i % 5 == 0 ? QStringLiteral(".png") : QStringLiteral(".bmp"));
+        const std::string path = (folder / name.toStdString()).string();
+        const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+        if (fd < 0 || ::ftruncate(fd, kPictureSize) != 0) {
+            std::perror(path.c_str());
+            std::exit(2);
+        }
+        const timespec time{1'700'000'000 + i, 0};
+        const timespec times[2] = {time, time};
+        ::futimens(fd, times);
+        ::close(fd);
+    }
+}
+
+bool endsWithIgnoringCase(const std::string& name, const char* suffix) {
+    const size_t n = std::char_traits<char>::length(suffix);
+    if (name.size() < n) {
+        return false;
+    }
+    for (size_t i = 0; i < n; ++i) {
+        if (std::tolower(static_cast<unsigned char>(name[name.size() - n + i])) != suffix[i]) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// "kcPic*.bmp" or "kcPic*.png", letter case ignored.
+bool isPictureName(const std::string& name) {
+    if (name.size() < 9) {
+        return false;
+    }
+    for (size_t i = 0; i < 5; ++i) {
+        if (std::tolower(static_cast<unsigned char>(name[i])) != "kcpic"[i]) {
+            return false;
+        }
+    }
+    return endsWithIgnoringCase(name, ".bmp") || endsWithIgnoringCase(name, ".png");
+}
+
+struct BaselineScan {
+    uintmax_t total = 0;
+    std::string oldest;
+};
+
+BaselineScan filesystemScan(const fs::path& folder) {
+    BaselineScan scan;
+    fs::file_time_type oldestTime = fs::file_time_type::max();
+    for (const fs::directory_entry& entry : fs::directory_iterator(folder)) {
+        std::string name = entry.path().filename().string();
+        if (name.front() == '.' || !isPictureName(name) || !entry.is_regular_file()) {
+            continue;
+        }
+        scan.total += entry.file_size();
+        const fs::file_time_type time = entry.last_write_time();
+        if (time < oldestTime) {
+            oldestTime = time;
+            scan.oldest = std::move(name);
+        }
+    }
+    return scan;
+}
+
+struct Time {
+    double elapsed = 0;  // milliseconds
+    double cpu = 0;      // milliseconds of this thread, user and system
+};
+
+double cpuMilliseconds() {
+    timespec t{};
+    ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return double(t.tv_sec) * 1e3 + double(t.tv_nsec) / 1e6;
+}
+
+template <typename F>
+Time timeOf(F&& work) {
+    const double cpuStart = cpuMilliseconds();
+    const auto start = std::chrono::steady_clock::now();
+    work();
+    const auto end = std::chrono::steady_clock::now();
+    return {std::chrono::duration<double, std::milli>(end - start).count(),
+            cpuMilliseconds() - cpuStart};
+}
+
+double median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    const size_t mid = values.size() / 2;
+    return values.size() % 2 == 1 ? values[mid] : (values[mid - 1] + values[mid]) / 2;
+}
+
+}  // namespace
+
+int main() {
+    char tmpl[] = "/tmp/koroncam-bench-XXXXXX";
+    if (::mkdtemp(tmpl) == nullptr) {
+        std::perror("mkdtemp");
+        return 2;
+    }
+    const fs::path root(tmpl);
+    bool pass = true;
+
+    std::printf("%8s | %-27s | %-27s | %s\n", "", "clean-up pass", "std::filesystem scan", "ratio");
+    std::printf("%8s | %8s %8s %9s | %8s %8s %9s | %7s %7s\n", "files", "ms", "cpu ms", "cpu us/f",
+                "ms", "cpu ms", "cpu us/f", "ms", "cpu");
+    for (const int count : {1000, 10000, 30000}) {
+        const fs::path folder = root / std::to_string(count);
+        fs::create_directory(folder);
+        fillFolder(folder, count);
+        const QString path = QString::fromStdString(folder.string()) + QLatin1Char('/');
+        const int64_t limit = folder::limitBytes(1 << 20);  // far above: nothing to delete
+
+        // Alternate the two, so both see the same cache and machine load; the first round warms.
+        const int rounds = count <= 1000 ? 41 : count <= 10000 ? 15 : 9;
+        std::vector<double> oursElapsed, oursCpu, theirsElapsed, theirsCpu;
+        for (int round = 0; round <= rounds; ++round) {
+            folder::CleanResult result;
+            const Time a =
+                timeOf([&] { result = folder::cleanFolder(path, limit, kPictureSize, true); });
+            benchmark::DoNotOptimize(result);
+            BaselineScan scan;
+            const Time b = timeOf([&] { scan = filesystemScan(folder); });
+            benchmark::DoNotOptimize(scan);
+            if (result.outcome != folder::CleanOutcome::Store ||
+                folder::GetPathSize(path) != int64_t(scan.total) ||
+                scan.total != uintmax_t(count) * kPictureSize) {
+                std::fprintf(stderr, "the two scans disagree on %d files\n", count);
+                return 2;
+            }
+            if (round > 0) {
+                oursElapsed.push_back(a.elapsed);
+                oursCpu.push_back(a.cpu);
+                theirsElapsed.push_back(b.elapsed);
+                theirsCpu.push_back(b.cpu);
+            }
+        }
+        const double a = median(oursElapsed);
+        const double aCpu = median(oursCpu);
+        const double b = median(theirsElapsed);
+        const double bCpu = median(theirsCpu);
+        pass = pass && aCpu / bCpu <= kBar;
+        std::printf("%8d | %8.2f %8.2f %9.2f | %8.2f %8.2f %9.2f | %7.2f %7.2f\n", count, a, aCpu,
+                    aCpu * 1000 / count, b, bCpu, bCpu * 1000 / count, a / b, aCpu / bCpu);
+        fs::remove_all(folder);
+    }
+    fs::remove_all(root);
+    std::printf("%s: clean-up pass at most %.1f x the std::filesystem scan (CPU time)\n",
+                pass ? "PASS" : "FAIL", kBar);
+    return pass ? 0 : 1;
+}
