@@ -20,6 +20,7 @@
 #include "platform/Twips.h"
 #include "platform/qt/JapaneseFont.h"
 #include "platform/qt/PictureBox.h"
+#include "png/frmPng.h"
 #include "settings/Conversions.h"
 #include "settings/IniManage.h"
 
@@ -63,8 +64,9 @@ Settings& currentSettings() {
 
 Form1::Form1(QWidget* parent) : QMainWindow(parent) {
     setObjectName(QStringLiteral("Form1"));
-    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                   Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
+                   Qt::MSWindowsFixedSizeDialogHint);
     setWindowTitle(QStringLiteral("ころんカメラ"));
     setWindowIcon(about::programIcon());
     buildControls();
@@ -456,6 +458,10 @@ void Form1::setPngMenuEnabled(bool enabled) {
 }
 
 void Form1::mnuPng_Click() {
+    {
+        frmPng dialog(currentSettings().path, this);
+        platform::ui().showModal(dialog);
+    }
     SetPbar();
 }
 

@@ -5,6 +5,7 @@
 
 #include <QImage>
 
+#include "app/BmpFile.h"
 #include "pngsaver.h"
 
 using testing_support::readFile;
@@ -77,7 +78,8 @@ TEST_F(ShootingTest, OneTickStoresOnePictureOfTheBoxSize) {
     EXPECT_EQ(stored.pixelColor(0, 0), QColor(10, 20, 30));
     EXPECT_EQ(stored.pixelColor(385, 299), QColor(10, 20, 30));
     EXPECT_EQ(fake.screen.activated, std::vector<QString>({"PostPet"}));
-    EXPECT_EQ(fake.ui.doEventsCalls - yieldsBefore, 2) << "one yield after the capture, one at the end";
+    EXPECT_EQ(fake.ui.doEventsCalls - yieldsBefore, 2)
+        << "one yield after the capture, one at the end";
 }
 
 TEST_F(ShootingTest, PictureSmallerThanTheBoxIsDrawnFromTheTopLeft) {
@@ -237,4 +239,21 @@ TEST_F(ShootingTest, WithoutAnX11SessionTheStartExplainsAndStaysStopped) {
     ASSERT_EQ(fake.ui.messages.size(), 1u);
     EXPECT_TRUE(fake.ui.messages[0].text.contains("X11"));
     EXPECT_FALSE(timer()->isActive());
+}
+
+TEST_F(ShootingTest, BatchWindowOpensOverTheFolderAndTheGaugeFollows) {
+    testing_support::writeFile(pictureFolder() + "kcPic1.bmp", app::encodeBmp(fake.screen.picture));
+    form->SetPbar();
+    const float before = globals().mypbar.Value();
+    QString caption;
+    fake.ui.onShowModal = [&](QDialog& dialog) {
+        caption = dialog.windowTitle();
+        dialog.findChild<QPushButton*>("cmdStart")->click();
+        return dialog.result();
+    };
+    form->mnuPng_Click();
+    EXPECT_EQ(caption, "png圧縮");
+    EXPECT_EQ(pictures(), QStringList({"kcPic1.png"}));
+    EXPECT_EQ(before, 6);
+    EXPECT_EQ(globals().mypbar.Value(), 7) << "the small PNG leaves room for one more BMP";
 }
