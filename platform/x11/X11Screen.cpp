@@ -29,6 +29,8 @@ using namespace std::chrono_literals;
 // the capture right after shows it.
 constexpr auto kActivationWait = 100ms;
 constexpr auto kActivationPoll = 1ms;
+constexpr int kOpenAttempts = 3;
+constexpr auto kOpenRetryDelay = 20ms;
 // Enough for any window list or title (in 32-bit units, as XGetWindowProperty counts).
 constexpr long kPropertyLimit = 1 << 16;
 
@@ -415,7 +417,14 @@ bool X11Screen::Connection::waitUntilOnTop(Window window) {
 
 std::unique_ptr<X11Screen> X11Screen::open(const std::string& displayName,
                                            CaptureMethod preferred) {
-    Display* display = XOpenDisplay(displayName.empty() ? nullptr : displayName.c_str());
+    // A busy server may turn a connection away now and then: try a few times.
+    Display* display = nullptr;
+    for (int attempt = 0; attempt < kOpenAttempts && display == nullptr; ++attempt) {
+        if (attempt > 0) {
+            std::this_thread::sleep_for(kOpenRetryDelay);
+        }
+        display = XOpenDisplay(displayName.empty() ? nullptr : displayName.c_str());
+    }
     if (display == nullptr) {
         return nullptr;
     }
