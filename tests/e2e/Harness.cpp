@@ -1,0 +1,611 @@
+#include "Harness.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <iostream>
+#include <thread>
+#include <gtest/gtest.h>
+#include <QDir>
+#include <QFile>
+#include <QProcessEnvironment>
+#include <QRegularExpression>
+
+// X11 last: its macros (None, Status, Bool) break Qt and GoogleTest headers.
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+namespace e2e {
+namespace {
+
+// Windows close while we read them (a message box that was just confirmed): Xlib's default
+// handler would end the test program on such a BadWindow.
+int ignoreXError(Display*, XErrorEvent*) {
+    return 0;
+}
+
+int shiftOf(unsigned long mask) {
+    int shift = 0;
+    while (mask != 0 && (mask & 1) == 0) {
+        mask >>= 1;
+        ++shift;
+    }
+    return shift;
+}
+
+void runXdotool(const QStringList& arguments) {
+    const int status = QProcess::execute(QStringLiteral("xdotool"), arguments);
+    EXPECT_EQ(status, 0) << "xdotool " << arguments.join(' ').toStdString();
+}
+
+}  // namespace
+
+bool waitUntil(const std::function<bool()>& done, Millis timeout) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            return done();
+        }
+        std::this_thread::sleep_for(50ms);
+    }
+    return true;
+}
+
+// ---- the test's side of the X server ----
+
+struct Desktop::Impl {
+    Display* display = nullptr;
+    Window root = 0;
+    std::vector<Window> mine;
+
+    Atom atom(const char* name) { return XInternAtom(display, name, False); }
+
+    // One property as an array of 32-bit items (Xlib hands them over as longs).
+    std::vector<unsigned long> longs(Window window, const char* property, Atom type) {
+        Atom actual = 0;
+        int format = 0;
+        unsigned long count = 0;
+        unsigned long remaining = 0;
+        unsigned char* data = nullptr;
+        std::vector<unsigned long> result;
+        if (XGetWindowProperty(display, window, atom(property), 0, 1 << 16, False, type, &actual,
+                               &format, &count, &remaining, &data) == Success &&
+            data != nullptr && format == 32) {
+            const auto* items = reinterpret_cast<const unsigned long*>(data);
+            result.assign(items, items + count);
+        }
+        if (data != nullptr) {
+            XFree(data);
+        }
+        return result;
+    }
+
+    QString text(Window window, Atom property, Atom type) {
+        Atom actual = 0;
+        int format = 0;
+        unsigned long count = 0;
+        unsigned long remaining = 0;
+        unsigned char* data = nullptr;
+        QString result;
+        if (XGetWindowProperty(display, window, property, 0, 1 << 16, False, type, &actual, &format,
+                               &count, &remaining, &data) == Success &&
+            data != nullptr && format == 8) {
+            const auto* bytes = reinterpret_cast<const char*>(data);
+            result = type == XA_STRING ? QString::fromLatin1(bytes, qsizetype(count))
+                                       : QString::fromUtf8(bytes, qsizetype(count));
+        }
+        if (data != nullptr) {
+            XFree(data);
+        }
+        return result;
+    }
+
+    QString title(Window window) {
+        const QString name = text(window, atom("_NET_WM_NAME"), atom("UTF8_STRING"));
+        return name.isEmpty() ? text(window, XA_WM_NAME, XA_STRING) : name;
+    }
+
+    std::vector<Window> clients() { return longs(root, "_NET_CLIENT_LIST", XA_WINDOW); }
+
+    bool isClient(Window window) {
+        const std::vector<Window> all = clients();
+        return std::find(all.begin(), all.end(), window) != all.end();
+    }
+
+    bool onTopAndActive(Window window) {
+        const std::vector<Window> stacking = longs(root, "_NET_CLIENT_LIST_STACKING", XA_WINDOW);
+        const std::vector<Window> active = longs(root, "_NET_ACTIVE_WINDOW", XA_WINDOW);
+        return !stacking.empty() && stacking.back() == window && active.size() == 1 &&
+               active[0] == window;
+    }
+};
+
+Desktop& Desktop::get() {
+    static Desktop desktop;
+    return desktop;
+}
+
+Desktop::Desktop() : impl_(std::make_unique<Impl>()) {
+    XSetErrorHandler(ignoreXError);
+    impl_->display = XOpenDisplay(nullptr);
+    if (impl_->display != nullptr) {
+        impl_->root = DefaultRootWindow(impl_->display);
+    }
+}
+
+Desktop::~Desktop() {
+    if (impl_->display != nullptr) {
+        XCloseDisplay(impl_->display);
+    }
+}
+
+bool Desktop::connected() const {
+    return impl_->display != nullptr;
+}
+
+std::optional<WindowId> Desktop::findWindow(const QString& title, qint64 pid) {
+    std::optional<WindowId> found;
+    for (Window window : impl_->clients()) {
+        if (impl_->title(window) != title) {
+            continue;
+        }
+        const std::vector<unsigned long> owner = impl_->longs(window, "_NET_WM_PID", XA_CARDINAL);
+        if (pid == 0 || (owner.size() == 1 && qint64(owner[0]) == pid)) {
+            found = window;  // the list runs oldest first: the newest one wins
+        }
+    }
+    return found;
+}
+
+std::optional<WindowId> Desktop::waitForWindow(const QString& title, qint64 pid, Millis timeout) {
+    std::optional<WindowId> found;
+    waitUntil([&] { return (found = findWindow(title, pid)).has_value(); }, timeout);
+    if (!found) {
+        ADD_FAILURE() << "no window titled \"" << title.toStdString() << "\" within "
+                      << timeout.count() << " ms";
+    }
+    return found;
+}
+
+bool Desktop::waitForNoWindow(const QString& title, qint64 pid, Millis timeout) {
+    return waitUntil([&] { return !findWindow(title, pid).has_value(); }, timeout);
+}
+
+QString Desktop::title(WindowId window) {
+    return impl_->title(window);
+}
+
+bool Desktop::waitForTitle(WindowId window, const QString& title, Millis timeout) {
+    if (waitUntil([&] { return impl_->title(window) == title; }, timeout)) {
+        return true;
+    }
+    ADD_FAILURE() << "the title stayed \"" << impl_->title(window).toStdString()
+                  << "\", expected \"" << title.toStdString() << "\"";
+    return false;
+}
+
+std::optional<Placement> Desktop::placement(WindowId window) {
+    Window root = 0;
+    int x = 0;
+    int y = 0;
+    unsigned width = 0;
+    unsigned height = 0;
+    unsigned border = 0;
+    unsigned depth = 0;
+    Window child = 0;
+    if (!XGetGeometry(impl_->display, window, &root, &x, &y, &width, &height, &border, &depth) ||
+        !XTranslateCoordinates(impl_->display, window, impl_->root, 0, 0, &x, &y, &child)) {
+        return std::nullopt;
+    }
+    Placement result;
+    result.inside = QRect(x, y, int(width), int(height));
+    // left, right, top, bottom
+    const std::vector<unsigned long> extents =
+        impl_->longs(window, "_NET_FRAME_EXTENTS", XA_CARDINAL);
+    result.outer = result.inside;
+    if (extents.size() == 4) {
+        result.outer.adjust(-int(extents[0]), -int(extents[2]), int(extents[1]), int(extents[3]));
+    }
+    return result;
+}
+
+std::vector<WindowId> Desktop::stackingBottomUp() {
+    return impl_->longs(impl_->root, "_NET_CLIENT_LIST_STACKING", XA_WINDOW);
+}
+
+WindowId Desktop::activeWindow() {
+    const std::vector<Window> active = impl_->longs(impl_->root, "_NET_ACTIVE_WINDOW", XA_WINDOW);
+    return active.size() == 1 ? active[0] : 0;
+}
+
+QPoint Desktop::pointer() {
+    Window root = 0;
+    Window child = 0;
+    int x = 0;
+    int y = 0;
+    int windowX = 0;
+    int windowY = 0;
+    unsigned mask = 0;
+    XQueryPointer(impl_->display, impl_->root, &root, &child, &x, &y, &windowX, &windowY, &mask);
+    return {x, y};
+}
+
+QSize Desktop::size() {
+    const int screen = DefaultScreen(impl_->display);
+    return {DisplayWidth(impl_->display, screen), DisplayHeight(impl_->display, screen)};
+}
+
+QImage Desktop::grab(const QRect& area) {
+    XImage* image = XGetImage(impl_->display, impl_->root, area.x(), area.y(),
+                              unsigned(area.width()), unsigned(area.height()), AllPlanes, ZPixmap);
+    if (image == nullptr) {
+        ADD_FAILURE() << "the screen cannot be read";
+        return {};
+    }
+    const int redShift = shiftOf(image->red_mask);
+    const int greenShift = shiftOf(image->green_mask);
+    const int blueShift = shiftOf(image->blue_mask);
+    QImage result(area.size(), QImage::Format_RGB32);
+    for (int y = 0; y < area.height(); ++y) {
+        for (int x = 0; x < area.width(); ++x) {
+            const unsigned long pixel = XGetPixel(image, x, y);
+            result.setPixel(x, y,
+                            qRgb(int((pixel & image->red_mask) >> redShift),
+                                 int((pixel & image->green_mask) >> greenShift),
+                                 int((pixel & image->blue_mask) >> blueShift)));
+        }
+    }
+    XDestroyImage(image);
+    return result;
+}
+
+WindowId Desktop::makeWindow(const QString& title, const QRect& where, const QColor& colour) {
+    Display* display = impl_->display;
+    XColor pixel{};
+    pixel.red = static_cast<unsigned short>(colour.red() * 257);
+    pixel.green = static_cast<unsigned short>(colour.green() * 257);
+    pixel.blue = static_cast<unsigned short>(colour.blue() * 257);
+    EXPECT_TRUE(XAllocColor(display, DefaultColormap(display, DefaultScreen(display)), &pixel));
+
+    XSetWindowAttributes attributes{};
+    attributes.background_pixel = pixel.pixel;
+    const Window window =
+        XCreateWindow(display, impl_->root, where.x(), where.y(), unsigned(where.width()),
+                      unsigned(where.height()), 0, CopyFromParent, InputOutput, CopyFromParent,
+                      CWBackPixel, &attributes);
+    impl_->mine.push_back(window);
+    const QByteArray utf8 = title.toUtf8();
+    XChangeProperty(display, window, impl_->atom("_NET_WM_NAME"), impl_->atom("UTF8_STRING"), 8,
+                    PropModeReplace, reinterpret_cast<const unsigned char*>(utf8.data()),
+                    int(utf8.size()));
+    XStoreName(display, window, utf8.constData());
+    // It takes the focus when activated, as an ordinary application window does.
+    XWMHints hints{};
+    hints.flags = InputHint;
+    hints.input = True;
+    XSetWMHints(display, window, &hints);
+    // The position is the user's: the window manager keeps it instead of placing the window.
+    XSizeHints size{};
+    size.flags = USPosition | USSize;
+    size.x = where.x();
+    size.y = where.y();
+    size.width = where.width();
+    size.height = where.height();
+    XSetWMNormalHints(display, window, &size);
+    XMapRaised(display, window);
+    XSync(display, False);
+    if (!waitUntil([&] { return impl_->onTopAndActive(window); }, 5s)) {
+        ADD_FAILURE() << "window \"" << title.toStdString() << "\" was not shown on top";
+    }
+    return window;
+}
+
+WindowId Desktop::makeOverlay(const QPoint& at, const QImage& picture) {
+    Display* display = impl_->display;
+    const int screen = DefaultScreen(display);
+    const QImage rgb = picture.convertToFormat(QImage::Format_RGB32);
+    const Pixmap pixmap =
+        XCreatePixmap(display, impl_->root, unsigned(rgb.width()), unsigned(rgb.height()),
+                      unsigned(DefaultDepth(display, screen)));
+    // The X image takes the buffer and frees it with XDestroyImage.
+    auto* buffer = static_cast<char*>(std::malloc(size_t(rgb.width()) * size_t(rgb.height()) * 4));
+    XImage* image = XCreateImage(display, DefaultVisual(display, screen),
+                                 unsigned(DefaultDepth(display, screen)), ZPixmap, 0, buffer,
+                                 unsigned(rgb.width()), unsigned(rgb.height()), 32, 0);
+    for (int y = 0; y < rgb.height(); ++y) {
+        for (int x = 0; x < rgb.width(); ++x) {
+            const QRgb c = rgb.pixel(x, y);
+            XPutPixel(image, x, y,
+                      (unsigned long)(qRed(c)) << shiftOf(image->red_mask) |
+                          (unsigned long)(qGreen(c)) << shiftOf(image->green_mask) |
+                          (unsigned long)(qBlue(c)) << shiftOf(image->blue_mask));
+        }
+    }
+    const GC gc = XCreateGC(display, pixmap, 0, nullptr);
+    XPutImage(display, pixmap, gc, image, 0, 0, 0, 0, unsigned(rgb.width()),
+              unsigned(rgb.height()));
+    XFreeGC(display, gc);
+    XDestroyImage(image);
+
+    // The server draws the pixmap itself whenever the window shows: no events to answer.
+    XSetWindowAttributes attributes{};
+    attributes.background_pixmap = pixmap;
+    attributes.override_redirect = True;
+    const Window window =
+        XCreateWindow(display, impl_->root, at.x(), at.y(), unsigned(rgb.width()),
+                      unsigned(rgb.height()), 0, CopyFromParent, InputOutput, CopyFromParent,
+                      CWBackPixmap | CWOverrideRedirect, &attributes);
+    XFreePixmap(display, pixmap);
+    impl_->mine.push_back(window);
+    XMapRaised(display, window);
+    XSync(display, False);
+    if (!waitUntil([&] { return grab(QRect(at, rgb.size())) == rgb; }, 5s)) {
+        ADD_FAILURE() << "the overlay window does not show its picture";
+    }
+    return window;
+}
+
+void Desktop::destroy(WindowId window) {
+    std::erase(impl_->mine, window);
+    XDestroyWindow(impl_->display, window);
+    XSync(impl_->display, False);
+    // A later window may get the same id: the window manager must have let go of this one.
+    waitUntil([&] { return !impl_->isClient(window); }, 5s);
+}
+
+void Desktop::destroyMine() {
+    while (!impl_->mine.empty()) {
+        destroy(impl_->mine.back());
+    }
+}
+
+// ---- the person at the keyboard ----
+
+void click(WindowId window, const QPoint& inside) {
+    const std::optional<Placement> where = Desktop::get().placement(window);
+    ASSERT_TRUE(where.has_value()) << "the window to click is gone";
+    const QPoint at = where->inside.topLeft() + inside;
+    // Not "mousemove --sync": it waits for a motion, which never comes when the pointer is
+    // already there.
+    runXdotool({"mousemove", QString::number(at.x()), QString::number(at.y())});
+    EXPECT_TRUE(waitUntil([&] { return Desktop::get().pointer() == at; }, 5s))
+        << "the pointer did not get there";
+    runXdotool({"click", "1"});
+}
+
+void focus(WindowId window, const QPoint& idleSpot) {
+    Desktop& desktop = Desktop::get();
+    if (desktop.activeWindow() == window) {
+        return;
+    }
+    click(window, idleSpot);
+    EXPECT_TRUE(waitUntil([&] { return desktop.activeWindow() == window; }, 5s))
+        << "a click did not give the window the focus";
+}
+
+void pressKeys(const QString& keys) {
+    runXdotool({"key", "--clearmodifiers", keys});
+}
+
+// ---- the program ----
+
+Program::Program() {
+    const QDir build(QStringLiteral(KORONCAM_BUILD_DIR));
+    for (const char* name : {"KoronCam", "libpngsaver.so", "Koro03.hlp"}) {
+        const QString from = build.filePath(QString::fromLatin1(name));
+        const QString to = folder() + '/' + QString::fromLatin1(name);
+        EXPECT_TRUE(QFile::copy(from, to)) << "cannot copy " << from.toStdString();
+    }
+}
+
+Program::~Program() {
+    kill();
+}
+
+QString Program::folder() const {
+    return dir_.path();
+}
+
+QString Program::pictureFolder() const {
+    return folder() + QStringLiteral("/bmp/");
+}
+
+QString Program::settingsPath() const {
+    return folder() + QStringLiteral("/KoronCam.ini");
+}
+
+QByteArray Program::settingsBytes() const {
+    QFile file(settingsPath());
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void Program::writeSettings(const QByteArray& text) {
+    QFile file(settingsPath());
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    ASSERT_EQ(file.write(text), text.size());
+}
+
+void Program::prepare(const Options& options) {
+    auto boolean = [](bool value) { return value ? QByteArray("True") : QByteArray("False"); };
+    QByteArray text = "[init]\nmaxpathsize=" + QByteArray::number(options.maxpathsize) +
+                      "\npath=" + pictureFolder().toUtf8() +
+                      "\nkcactive=" + boolean(options.kcactive) +
+                      "\nstopiffull=" + boolean(options.stopiffull) +
+                      "\nrunpng=" + boolean(options.runpng) + "\n";
+    if (options.formmin) {
+        text += "formmin=" + boolean(*options.formmin) + "\n";
+    }
+    writeSettings(text);
+    ASSERT_TRUE(QDir().mkpath(pictureFolder()));
+}
+
+void Program::start() {
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    // Some of its ways out end the process at once, which a leak check would take for leaks.
+    environment.insert(QStringLiteral("ASAN_OPTIONS"), QStringLiteral("detect_leaks=0"));
+    process_.setProcessEnvironment(environment);
+    // Another folder than its own: the program must find its files beside itself.
+    process_.setWorkingDirectory(workingDir_.path());
+    // A file, not a pipe: nobody reads a pipe while the test waits, and a full one would block.
+    process_.setProcessChannelMode(QProcess::MergedChannels);
+    process_.setStandardOutputFile(workingDir_.filePath(QStringLiteral("output.txt")));
+    process_.start(folder() + QStringLiteral("/KoronCam"), {});
+    ASSERT_TRUE(process_.waitForStarted(10000)) << process_.errorString().toStdString();
+}
+
+qint64 Program::pid() const {
+    return process_.processId();
+}
+
+std::optional<WindowId> Program::waitForWindow(const QString& title, Millis timeout) {
+    return Desktop::get().waitForWindow(title, pid(), timeout);
+}
+
+bool Program::waitForExit(Millis timeout) {
+    return process_.state() == QProcess::NotRunning ||
+           process_.waitForFinished(int(timeout.count()));
+}
+
+int Program::exitCode() const {
+    return process_.exitStatus() == QProcess::NormalExit ? process_.exitCode() : -1;
+}
+
+void Program::kill() {
+    if (process_.state() != QProcess::NotRunning) {
+        process_.kill();
+        process_.waitForFinished(10000);
+    }
+}
+
+QString Program::output() const {
+    QFile file(workingDir_.filePath(QStringLiteral("output.txt")));
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+}
+
+void Program::finish() {
+    kill();
+    const QString text = output();
+    EXPECT_FALSE(text.contains(QStringLiteral("ERROR: AddressSanitizer")) ||
+                 text.contains(QStringLiteral("runtime error:")))
+        << "the sanitizers reported a fault:\n"
+        << text.toStdString();
+    if (testing::Test::HasFailure()) {
+        std::cerr << "--- the program's output ---\n" << text.toStdString() << "---\n";
+    }
+}
+
+void saveScreenOnFailure() {
+    if (!testing::Test::HasFailure() || !Desktop::get().connected()) {
+        return;
+    }
+    // What the screen showed when the test failed, for the person who reads the failure.
+    const testing::TestInfo* test = testing::UnitTest::GetInstance()->current_test_info();
+    const QString path = QDir::temp().filePath(
+        QStringLiteral("koroncam-e2e-%1.%2.png")
+            .arg(QString::fromLatin1(test->test_suite_name()), QString::fromLatin1(test->name())));
+    if (Desktop::get().grab(QRect(QPoint(0, 0), Desktop::get().size())).save(path)) {
+        std::cerr << "the screen at the failure: " << path.toStdString() << "\n";
+    }
+}
+
+// ---- files ----
+
+std::vector<QFileInfo> pictures(const QString& folder, const QStringList& patterns) {
+    const QFileInfoList found =
+        QDir(folder).entryInfoList(patterns, QDir::Files | QDir::Hidden, QDir::Name);
+    return {found.begin(), found.end()};
+}
+
+qint64 totalSize(const std::vector<QFileInfo>& files) {
+    qint64 total = 0;
+    for (const QFileInfo& file : files) {
+        total += file.size();
+    }
+    return total;
+}
+
+QDateTime timeInName(const QString& fileName) {
+    static const QRegularExpression form(
+        QStringLiteral("^kcPic(\\d{4}-\\d\\d-\\d\\d-\\d\\d-\\d\\d-\\d\\d)\\.(bmp|png)$"));
+    const QRegularExpressionMatch match = form.match(fileName);
+    if (!match.hasMatch()) {
+        return {};
+    }
+    return QDateTime::fromString(match.captured(1), QStringLiteral("yyyy-MM-dd-HH-mm-ss"));
+}
+
+void writeFile(const QString& path, qint64 size, const QDateTime& modified) {
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    ASSERT_EQ(file.write(QByteArray(size, 'x')), size);
+    if (modified.isValid()) {
+        ASSERT_TRUE(file.setFileTime(modified, QFileDevice::FileModificationTime));
+    }
+}
+
+// ---- the main window ----
+
+std::optional<MainWindow> findMainWindow(Program& program, const QString& title) {
+    const std::optional<WindowId> id = program.waitForWindow(title);
+    if (!id) {
+        return std::nullopt;
+    }
+    const std::optional<Placement> where = Desktop::get().placement(*id);
+    if (!where) {
+        ADD_FAILURE() << "the main window went away";
+        return std::nullopt;
+    }
+    EXPECT_EQ(where->inside.width(), kClientWidth);
+    MainWindow window;
+    window.id = *id;
+    window.menuBarHeight = where->inside.height() - kClientHeight;
+    EXPECT_GT(window.menuBarHeight, 10) << "the main window is not in its full display";
+    return window;
+}
+
+void confirmMessage(Program& program) {
+    const std::optional<WindowId> box = program.waitForWindow(QStringLiteral("KoronCam"));
+    ASSERT_TRUE(box.has_value()) << "no message box";
+    // Its margin, where a click only gives it the focus.
+    focus(*box, QPoint(3, 3));
+    pressKeys(QStringLiteral("Return"));
+    EXPECT_TRUE(waitUntil([&] { return Desktop::get().title(*box).isEmpty(); }, 5s))
+        << "the message box stays";
+}
+
+void MainWindowTest::startWith(const Options& options) {
+    ASSERT_NO_FATAL_FAILURE(program.prepare(options));
+    ASSERT_NO_FATAL_FAILURE(program.start());
+    window = findMainWindow(program, kStopped);
+    ASSERT_TRUE(window.has_value());
+}
+
+void MainWindowTest::switchByKey() {
+    focus(window->id, window->below(kIdleSpot));
+    pressKeys(QStringLiteral("alt+s"));
+}
+
+void MainWindowTest::switchByButton() {
+    click(window->id, window->below(kStartButton));
+}
+
+bool MainWindowTest::waitForPictures(size_t count) {
+    // A message box stops the picture in progress: no use waiting for more then.
+    std::optional<WindowId> box;
+    const bool came = waitUntil(
+        [&] {
+            box = desktop.findWindow(QStringLiteral("KoronCam"), program.pid());
+            return box || pictures(program.pictureFolder()).size() >= count;
+        },
+        count * kTickTimeout);
+    if (came && !box) {
+        return true;
+    }
+    ADD_FAILURE() << pictures(program.pictureFolder()).size() << " of " << count << " pictures came"
+                  << (box ? ", and a message box showed" : "");
+    return false;
+}
+
+}  // namespace e2e
