@@ -6,6 +6,7 @@
 #include <map>
 #include <string>
 #include <vector>
+#include <unistd.h>
 #include <benchmark/benchmark.h>
 #include <QGuiApplication>
 #include <QPixmap>
@@ -79,6 +80,9 @@ BENCHMARK(BM_PixelCopy)->Apply(configure);
 class MedianReporter : public benchmark::ConsoleReporter {
 public:
     std::map<std::string, double> medians;  // milliseconds
+
+    // Colours only on a terminal, as the library's own reporter does.
+    MedianReporter() : ConsoleReporter(isatty(STDOUT_FILENO) ? OO_Defaults : OO_Tabular) {}
 
     void ReportRuns(const std::vector<Run>& runs) override {
         ConsoleReporter::ReportRuns(runs);
