@@ -31,6 +31,8 @@ void forEachFile(const QString& folder, const std::vector<QString>& patterns,
 bool listedBefore(const QString& a, const QString& b);
 
 // True when `path` names a regular file whose name does not begin with ".".
+// (A symbolic link to a regular file counts here, unlike in a listing: a library is often
+// installed as a link to its versioned name.)
 bool isPlainFile(const QString& path);
 
 // The system's shared-library folder.

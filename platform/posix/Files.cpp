@@ -1,9 +1,9 @@
 #include "platform/Files.h"
 
 #include <algorithm>
-#include <iterator>
 #include <cerrno>
 #include <cstring>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <string_view>
