@@ -496,6 +496,12 @@ void Program::finish() {
     }
 }
 
+QString screenLockPath() {
+    QString display = qEnvironmentVariable("DISPLAY");
+    display.replace(QLatin1Char('/'), QLatin1Char('_'));
+    return QDir::temp().filePath(QStringLiteral("koroncam-e2e-%1.lock").arg(display));
+}
+
 void saveScreenOnFailure() {
     if (!testing::Test::HasFailure() || !Desktop::get().connected()) {
         return;

@@ -13,6 +13,7 @@
 #include <QDateTime>
 #include <QFileInfo>
 #include <QImage>
+#include <QLockFile>
 #include <QPoint>
 #include <QProcess>
 #include <QRect>
@@ -169,6 +170,10 @@ std::optional<MainWindow> findMainWindow(Program& program, const QString& title)
 // Saves a picture of the screen to the temporary folder when the test has failed.
 void saveScreenOnFailure();
 
+// The lock that lets one test at a time use the screen, the pointer and the keyboard of
+// $DISPLAY, also when the tests run in parallel processes.
+QString screenLockPath();
+
 // Each test has a program of its own; its end kills it and removes the test's windows.
 class ProgramTest : public testing::Test {
 protected:
@@ -176,6 +181,7 @@ protected:
         if (!desktop.connected()) {
             GTEST_SKIP() << "no X server: the test command starts one and sets DISPLAY";
         }
+        ASSERT_TRUE(screenLock.tryLock(4min)) << "another test kept the screen";
     }
     void TearDown() override {
         saveScreenOnFailure();
@@ -185,6 +191,7 @@ protected:
         }
     }
 
+    QLockFile screenLock{screenLockPath()};
     Desktop& desktop = Desktop::get();
     Program program;
 };
