@@ -61,7 +61,7 @@ TEST(RoundTrip, LaterHeaderVersionsAndStandardMasks) {
 // Real screen content: text, interface and a photo, where every filter and its ties occur.
 TEST(RoundTrip, ScreenPictures) {
     for (const char* name : {"crop_term.png", "crop_ui.png", "crop_photo.png"}) {
-        const auto picture = decodePng(std::string(KORONCAM_SHARED_DIR) + "/bench-images/" + name);
+        const auto picture = decodePng(std::string(KORONCAM_TEST_DATA) + "/screens/" + name);
         ASSERT_TRUE(picture) << name;
         EXPECT_EQ(roundTrip(*picture, {}), *picture) << name;
     }
