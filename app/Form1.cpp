@@ -1,6 +1,8 @@
 #include "app/Form1.h"
 
 #include <QAction>
+#include <QElapsedTimer>
+#include <QWindow>
 #include <QFileInfo>
 #include <QLabel>
 #include <QMenu>
@@ -192,8 +194,7 @@ void Form1::Form_Load() {
     }
     setBackground(cmdStart, QPalette::Button, kStoppedButton);
     show();
-    // Let the window system place and paint the window before a dialog opens over it.
-    platform::ui().doEvents();
+    waitUntilPlaced();
     CheckBmpSize();
     CheckIniFile();
     SetPbar();
@@ -205,6 +206,16 @@ void Form1::Form_Load() {
 }
 
 // ---- the start/stop switch and the shooting cycle ----
+
+void Form1::waitUntilPlaced() {
+    // A dialog opened at once would be placed before the window manager has placed this window;
+    // wait (briefly, bounded) until the window is on the screen.
+    QElapsedTimer waited;
+    waited.start();
+    do {
+        platform::ui().doEvents();
+    } while (windowHandle() != nullptr && !windowHandle()->isExposed() && waited.elapsed() < 2000);
+}
 
 bool Form1::shooting() const {
     return Timer1->isActive();

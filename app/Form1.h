@@ -57,6 +57,7 @@ protected:
 private:
     void buildControls();
     void buildMenu();
+    void waitUntilPlaced();
     void TakeShot();
     void setStoppedState();
     void setShootingState();

@@ -124,6 +124,11 @@ int main(int argc, char** argv) {
     std::printf("\nmedian per capture, and its ratio to XGetImage:\n");
     for (const auto& [name, median] : reporter.medians) {
         std::printf("  %-16s %8.3f ms  %6.3f x\n", name.c_str(), median, median / baseline->second);
+        if (name != "BM_XGetImage") {
+            std::printf("SUMMARY|capture %d x %d, %s|%.3f ms|XGetImage|%.3f ms|%.3fx|-|-\n",
+                        rootSize.width(), rootSize.height(), name.c_str() + 3, median,
+                        baseline->second, median / baseline->second);
+        }
     }
     return 0;
 }

@@ -21,7 +21,7 @@ Services& current() {
 void useProduction() {
     static QtUi ui;
     static QtClock clock;
-    static DlPngLibrary png;
+    static DlPngLibrary png(QCoreApplication::applicationDirPath());
     static auto screen = makeScreen();
     static auto help = makeHelpViewer();
     Services s;

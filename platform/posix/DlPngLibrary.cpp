@@ -16,6 +16,12 @@ int16_t DlPngLibrary::bmpToPng(const QString& bmpPath, const QString& pngPath,
                                const QString& options) {
     if (entry_ == nullptr) {
         if (handle_ == nullptr) {
+            // The full path first: the program's RUNPATH does not reach a dlopen made through
+            // an interposed wrapper (as under AddressSanitizer).
+            const QByteArray own = (appFolder_ + QStringLiteral("/libpngsaver.so")).toUtf8();
+            handle_ = dlopen(own.constData(), RTLD_NOW | RTLD_LOCAL);
+        }
+        if (handle_ == nullptr) {
             handle_ = dlopen("libpngsaver.so", RTLD_NOW | RTLD_LOCAL);
         }
         if (handle_ != nullptr) {

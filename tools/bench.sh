@@ -1,0 +1,40 @@
+#!/usr/bin/env bash
+# Builds the benchmarks optimised (build-bench/), runs every one of them and prints one table:
+# each figure beside its baseline measured in the same run, the ratio, the bar and whether it holds.
+# Starts a private 1920x1080 X server for the capture figures when none is given.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+tools/deps.sh test
+cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DKORONCAM_BENCH=ON >/dev/null
+cmake --build build-bench -j"$(nproc)" >/dev/null
+
+xvfb_pid=""
+trap '[ -n "$xvfb_pid" ] && kill $xvfb_pid 2>/dev/null || true' EXIT
+if [ -z "${DISPLAY:-}" ]; then
+    for n in $(seq 140 180); do
+        if [ ! -e "/tmp/.X${n}-lock" ]; then export DISPLAY=":$n"; break; fi
+    done
+    Xvfb "$DISPLAY" -screen 0 1920x1080x24 -nolisten tcp >/dev/null 2>&1 &
+    xvfb_pid=$!
+    for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+fi
+
+summary=$(mktemp)
+failed=0
+for bench in build-bench/bench_*; do
+    [ -x "$bench" ] || continue
+    echo "== $(basename "$bench")" >&2
+    if ! "$bench" 2>/dev/null | tee /dev/stderr | grep '^SUMMARY|' >>"$summary"; then
+        failed=1
+    fi
+done
+
+echo
+printf '%-62s %14s  %-22s %14s %8s %9s  %s\n' figure value baseline "baseline value" ratio bar holds
+sed 's/^SUMMARY|//' "$summary" | while IFS='|' read -r figure value base basevalue ratio bar holds; do
+    printf '%-62s %14s  %-22s %14s %8s %9s  %s\n' "$figure" "$value" "$base" "$basevalue" "$ratio" \
+        "$bar" "$holds"
+done
+grep -q '|FAIL$' "$summary" && failed=1
+rm -f "$summary"
+exit $failed
