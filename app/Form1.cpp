@@ -1,8 +1,6 @@
 #include "app/Form1.h"
 
 #include <QAction>
-#include <QElapsedTimer>
-#include <QWindow>
 #include <QFileInfo>
 #include <QLabel>
 #include <QMenu>
@@ -194,7 +192,8 @@ void Form1::Form_Load() {
     }
     setBackground(cmdStart, QPalette::Button, kStoppedButton);
     show();
-    waitUntilPlaced();
+    // A dialog opened at once would be placed before the window manager has placed this window.
+    platform::ui().waitUntilShown(*this);
     CheckBmpSize();
     CheckIniFile();
     SetPbar();
@@ -206,16 +205,6 @@ void Form1::Form_Load() {
 }
 
 // ---- the start/stop switch and the shooting cycle ----
-
-void Form1::waitUntilPlaced() {
-    // A dialog opened at once would be placed before the window manager has placed this window;
-    // wait (briefly, bounded) until the window is on the screen.
-    QElapsedTimer waited;
-    waited.start();
-    do {
-        platform::ui().doEvents();
-    } while (windowHandle() != nullptr && !windowHandle()->isExposed() && waited.elapsed() < 2000);
-}
 
 bool Form1::shooting() const {
     return Timer1->isActive();

@@ -57,7 +57,6 @@ protected:
 private:
     void buildControls();
     void buildMenu();
-    void waitUntilPlaced();
     void TakeShot();
     void setStoppedState();
     void setShootingState();

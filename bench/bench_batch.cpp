@@ -167,6 +167,7 @@ public:
         return platform::Answer::Ok;
     }
     void doEvents() override { QCoreApplication::processEvents(QEventLoop::AllEvents); }
+    void waitUntilShown(QWidget&) override {}
     int showModal(QDialog& dialog) override { return dialog.exec(); }
     [[noreturn]] void endProgram(int status) override { std::exit(status); }
 };

@@ -26,6 +26,9 @@ public:
                           Icon icon = Icon::None, const QString& title = {}) = 0;
     // Lets the window events that are pending run (timer ticks and clicks included).
     virtual void doEvents() = 0;
+    // Waits, briefly and bounded, until the window system has put `window` on the screen, so that
+    // a dialog opened next is placed over it.
+    virtual void waitUntilShown(QWidget& window) = 0;
     // Shows the dialog modally and returns its result code when it has closed.
     virtual int showModal(QDialog& dialog) = 0;
     // Ends the whole program at once. Never returns to the caller.

@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <QApplication>
 #include <QDialog>
+#include <QElapsedTimer>
+#include <QWindow>
 #include <QAbstractButton>
 #include <QMessageBox>
 
@@ -12,11 +14,16 @@ namespace {
 
 QMessageBox::Icon toQt(Icon icon) {
     switch (icon) {
-        case Icon::Information: return QMessageBox::Information;
-        case Icon::Warning: return QMessageBox::Warning;
-        case Icon::Critical: return QMessageBox::Critical;
-        case Icon::Question: return QMessageBox::Question;
-        case Icon::None: break;
+        case Icon::Information:
+            return QMessageBox::Information;
+        case Icon::Warning:
+            return QMessageBox::Warning;
+        case Icon::Critical:
+            return QMessageBox::Critical;
+        case Icon::Question:
+            return QMessageBox::Question;
+        case Icon::None:
+            break;
     }
     return QMessageBox::NoIcon;
 }
@@ -42,6 +49,15 @@ Answer QtUi::msgBox(QWidget* parent, const QString& text, Buttons buttons, Icon 
 
 void QtUi::doEvents() {
     QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
+
+void QtUi::waitUntilShown(QWidget& window) {
+    QElapsedTimer waited;
+    waited.start();
+    do {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    } while (window.windowHandle() != nullptr && !window.windowHandle()->isExposed() &&
+             waited.elapsed() < 2000);
 }
 
 int QtUi::showModal(QDialog& dialog) {

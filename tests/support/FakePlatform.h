@@ -24,16 +24,17 @@ public:
     };
 
     std::vector<Message> messages;
-    std::deque<platform::Answer> answers;        // next answers; Ok when empty
+    std::deque<platform::Answer> answers;           // next answers; Ok when empty
     std::function<void(const Message&)> onMessage;  // runs while the box is "open"
-    std::function<void()> onDoEvents;            // scripted events during a yield
-    std::function<int(QDialog&)> onShowModal;    // acts on the dialog; rejects when unset
+    std::function<void()> onDoEvents;               // scripted events during a yield
+    std::function<int(QDialog&)> onShowModal;       // acts on the dialog; rejects when unset
     int doEventsCalls = 0;
     int endedWith = -1;  // the status the program ended with, -1 while running
 
     platform::Answer msgBox(QWidget*, const QString& text, platform::Buttons buttons,
                             platform::Icon icon, const QString& title) override;
     void doEvents() override;
+    void waitUntilShown(QWidget&) override {}
     int showModal(QDialog& dialog) override;
     [[noreturn]] void endProgram(int status) override;
 
