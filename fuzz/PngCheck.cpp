@@ -14,7 +14,7 @@ uint32_t be32(const uint8_t* p) {
     return uint32_t{p[0]} << 24 | uint32_t{p[1]} << 16 | uint32_t{p[2]} << 8 | uint32_t{p[3]};
 }
 
-// The predictor as the PNG specification words it.
+// The predictor as the PNG format defines it.
 int paeth(int a, int b, int c) {
     const int p = a + b - c;
     const int pa = std::abs(p - a);
