@@ -21,6 +21,7 @@
 #include <QApplication>
 #include <QPushButton>
 
+#include "BenchPictures.h"
 #include "folder/PictureFolder.h"
 #include "platform/Files.h"
 #include "platform/Platform.h"
@@ -31,40 +32,14 @@ namespace fs = std::filesystem;
 
 namespace {
 
+using bench::Bgr;
+using bench::get32;
+using bench::loadPng;
+using bench::put32;
+
 constexpr int kFiles = 1000;
 constexpr int kRounds = 3;
 constexpr double kBar = 2.0;
-
-struct Bgr {
-    uint32_t width = 0;
-    uint32_t height = 0;
-    std::vector<uint8_t> pixels;  // blue, green, red; top row first
-};
-
-Bgr loadPng(const fs::path& path) {
-    png_image image{};
-    image.version = PNG_IMAGE_VERSION;
-    if (!png_image_begin_read_from_file(&image, path.c_str())) {
-        throw std::runtime_error("cannot read " + path.string() + ": " + image.message);
-    }
-    image.format = PNG_FORMAT_BGR;
-    Bgr bgr{image.width, image.height, std::vector<uint8_t>(PNG_IMAGE_SIZE(image))};
-    if (!png_image_finish_read(&image, nullptr, bgr.pixels.data(), 0, nullptr)) {
-        throw std::runtime_error("cannot decode " + path.string() + ": " + image.message);
-    }
-    return bgr;
-}
-
-void put32(std::vector<uint8_t>& out, size_t at, uint32_t value) {
-    for (int i = 0; i < 4; ++i) {
-        out[at + i] = static_cast<uint8_t>(value >> (8 * i));
-    }
-}
-
-uint32_t get32(const std::vector<uint8_t>& in, size_t at) {
-    return uint32_t{in[at]} | uint32_t{in[at + 1]} << 8 | uint32_t{in[at + 2]} << 16 |
-           uint32_t{in[at + 3]} << 24;
-}
 
 // The bytes of a 24-bit bottom-up BMP, as the program stores its pictures.
 std::vector<uint8_t> bmpBytes(const Bgr& bgr) {
