@@ -46,9 +46,11 @@ int creationErrorNumber(int error) {
     }
 }
 
+// Fills the widget's own background role: a check box paints its background in the button
+// colour, not the window colour.
 void setBackground(QWidget* widget, const QColor& color) {
     QPalette palette = widget->palette();
-    palette.setColor(QPalette::Window, color);
+    palette.setColor(widget->backgroundRole(), color);
     widget->setPalette(palette);
     widget->setAutoFillBackground(true);
 }
@@ -228,10 +230,12 @@ void FrmOption::Check3_Click() {
 }
 
 bool FrmOption::eventFilter(QObject* watched, QEvent* event) {
-    // Enter never reaches the two boxes.
+    // Enter never puts anything into the two boxes: it goes to the dialog, which presses OK,
+    // the default button.
     if ((watched == Text1 || watched == Text2) && event->type() == QEvent::KeyPress) {
-        const int key = static_cast<QKeyEvent*>(event)->key();
-        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
+            keyPressEvent(key);
             return true;
         }
     }

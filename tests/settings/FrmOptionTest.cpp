@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <QCheckBox>
 #include <QDir>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
@@ -78,8 +79,14 @@ TEST_F(FrmOptionTest, OpensWithTheSettingsInMemory) {
     EXPECT_TRUE(child<QCheckBox>("Check3")->isChecked());
     EXPECT_TRUE(child<QCheckBox>("Check3")->isEnabled());
     EXPECT_EQ(estimate(), "(約77枚　写真が撮れます)") << "5 MB of 68000-byte pictures";
-    EXPECT_EQ(dialog->palette().color(QPalette::Window), QColor(192, 255, 255));
-    EXPECT_EQ(child<QCheckBox>("Check1")->palette().color(QPalette::Window), QColor(192, 255, 255));
+    // What is drawn counts, not the palette: buttons paint their background in another role.
+    const QImage drawn = dialog->grab().toImage();
+    EXPECT_EQ(drawn.pixelColor(2, drawn.height() - 2), QColor(192, 255, 255));
+    for (const char* name : {"Check1", "Check2", "Check3"}) {
+        const auto* box = child<QCheckBox>(name);
+        const QPoint farEnd = box->mapTo(dialog.get(), QPoint(box->width() - 2, box->height() / 2));
+        EXPECT_EQ(drawn.pixelColor(farEnd), QColor(192, 255, 255)) << name;
+    }
     EXPECT_FALSE(dialog->windowFlags() & Qt::WindowCloseButtonHint);
 
     // Focus order: Text1, Text2, OK, Check1, Check2, Cancel, Check3, Help.
@@ -282,15 +289,22 @@ TEST_F(FrmOptionTest, DropsTakeTheFirstFileAndIgnorePlainText) {
     EXPECT_EQ(text1()->text(), "/data/one");
 }
 
-TEST_F(FrmOptionTest, EnterNeverReachesTheBoxes) {
+TEST_F(FrmOptionTest, EnterInTheBoxesPressesOkAndTypesNothing) {
     open();
-    text2()->setFocus();
-    text2()->setText("7");
-    QTest::keyClick(text2(), Qt::Key_Return);
-    QTest::keyClick(text1(), Qt::Key_Enter);
-    EXPECT_EQ(text2()->text(), "7");
+    text1()->setText("");
+    QTest::keyClick(text1(), Qt::Key_Return);
+    ASSERT_EQ(fake.ui.messages.size(), 1u) << "OK was pressed and found the folder missing";
+    EXPECT_EQ(fake.ui.messages[0].text, "画像を保存するフォルダを入力して下さい");
+    EXPECT_TRUE(text1()->text().isEmpty());
     EXPECT_TRUE(dialog->isVisible());
-    EXPECT_TRUE(fake.ui.messages.empty());
+
+    text1()->setText(settings.path);
+    text2()->setText("7");
+    QTest::keyClick(text2(), Qt::Key_Enter, Qt::KeypadModifier);
+    EXPECT_EQ(text2()->text(), "7");
+    EXPECT_FALSE(dialog->isVisible());
+    EXPECT_EQ(dialog->result(), QDialog::Accepted);
+    EXPECT_EQ(settings.maxpathsize, 7);
 }
 
 TEST_F(FrmOptionTest, HelpAsksForTheOptionsTopic) {
