@@ -1,11 +1,18 @@
 #include "Harness.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <cstdlib>
 #include <iostream>
 #include <thread>
+#include <grp.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <gtest/gtest.h>
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QProcessEnvironment>
 #include <QRegularExpression>
@@ -439,8 +446,47 @@ void Program::prepare(const Options& options) {
     ASSERT_TRUE(QDir().mkpath(pictureFolder()));
 }
 
+bool Program::runAsNobody() {
+    const passwd* nobody = getpwnam("nobody");
+    if (nobody == nullptr || nobody->pw_uid == 0) {
+        return false;
+    }
+    user_ = {nobody->pw_uid, nobody->pw_gid};
+    return true;
+}
+
+namespace {
+
+// Gives `path` and everything in it to the user.
+void handOver(const QString& path, uid_t user, gid_t group) {
+    ASSERT_EQ(lchown(QFile::encodeName(path).constData(), user, group), 0)
+        << path.toStdString() << ": " << std::strerror(errno);
+    QDirIterator it(path, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString entry = it.next();
+        ASSERT_EQ(lchown(QFile::encodeName(entry).constData(), user, group), 0)
+            << entry.toStdString() << ": " << std::strerror(errno);
+    }
+}
+
+}  // namespace
+
 void Program::start() {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    if (user_) {
+        const auto [user, group] = *user_;
+        ASSERT_NO_FATAL_FAILURE(handOver(folder(), user, group));
+        ASSERT_NO_FATAL_FAILURE(handOver(workingDir_.path(), user, group));
+        environment.insert(QStringLiteral("HOME"), workingDir_.path());
+        environment.remove(QStringLiteral("XDG_RUNTIME_DIR"));
+        // In the child, between fork and exec; only async-signal-safe calls.
+        process_.setChildProcessModifier([user, group] {
+            if (setgroups(0, nullptr) != 0 || setgid(group) != 0 || setuid(user) != 0) {
+                _exit(126);
+            }
+        });
+    }
     environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
     // Some of its ways out end the process at once, which a leak check would take for leaks.
     environment.insert(QStringLiteral("ASAN_OPTIONS"), QStringLiteral("detect_leaks=0"));

@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <utility>
 #include <vector>
 #include <QByteArray>
 #include <QColor>
@@ -123,6 +124,10 @@ public:
     // Writes the settings file for `options` and makes the picture folder.
     void prepare(const Options& options);
 
+    // Runs the program, when started, as the system's unprivileged user "nobody", who owns its
+    // folders then: file permissions hold for it, as they do not for root. False when there is
+    // no such user.
+    bool runAsNobody();
     void start();
     qint64 pid() const;
     // A window of the program's own.
@@ -138,6 +143,7 @@ private:
     QTemporaryDir dir_;
     QTemporaryDir workingDir_;
     QProcess process_;
+    std::optional<std::pair<unsigned, unsigned>> user_;  // user and group ids to run as
 };
 
 // The picture files in `folder`, in name order.
