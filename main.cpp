@@ -2,6 +2,7 @@
 #include <cstdio>
 #include <QApplication>
 
+#include "about/ProgramIcon.h"
 #include "app/Form1.h"
 #include "platform/Platform.h"
 #include "platform/x11/Display.h"
@@ -13,6 +14,8 @@ int main(int argc, char** argv) {
     }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("KoronCam"));
+    // Also for the message boxes that can come before the main window, about the settings file.
+    QApplication::setWindowIcon(about::programIcon());
     platform::useProduction();
 
     Form1 form;
