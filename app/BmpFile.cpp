@@ -62,7 +62,7 @@ QByteArray encodeBmp(const QImage& image) {
 
 void saveBmp(const QImage& image, const QString& path) {
     if (const int error = platform::replaceFile(path, encodeBmp(image)); error != 0) {
-        throw platform::Error(QStringLiteral("画像ファイル %1 を保存できませんでした。\r\n%2")
+        throw platform::Error(QStringLiteral("画像ファイルを保存できませんでした。\r\n%1\r\n%2")
                                   .arg(path, platform::describeError(error)));
     }
 }

@@ -2,7 +2,9 @@
 // needs root; the tests skip with the reason where they may not mount.
 
 #include "app/Form1Fixture.h"
+#include "platform/posix/SystemError.h"
 
+#include <cerrno>
 #include <sys/mount.h>
 
 using testing_support::readFile;
@@ -56,8 +58,11 @@ TEST_F(Form1Test, FullDiskWhileStoringAPictureStopsAndLeavesNoPartialFile) {
     form->Timer1_Timer();  // 348 KB do not fit on a 64 KB disk
     ASSERT_EQ(fake.ui.messages.size(), 1u);
     const QString text = fake.ui.messages[0].text;
-    EXPECT_TRUE(text.contains(folder + "kcPic2000-01-15-09-05-07.bmp")) << text.toStdString();
-    EXPECT_TRUE(text.contains("撮影を停止します"));
+    // What failed, which file, why (the system's reason), and what the program did.
+    EXPECT_EQ(text.split("\r\n"),
+              QStringList({"画像ファイルを保存できませんでした。",
+                           folder + "kcPic2000-01-15-09-05-07.bmp", platform::describeError(ENOSPC),
+                           "撮影を停止します。"}));
     EXPECT_FALSE(timer()->isActive());
     EXPECT_EQ(form->windowTitle(), "ころんカメラ 停止中");
     EXPECT_TRUE(QDir(folder).entryList(QDir::Files | QDir::Hidden).isEmpty())
