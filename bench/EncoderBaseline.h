@@ -19,8 +19,8 @@
 
 namespace bench {
 
-// A 24-bit bottom-up BMP, as the program stores its pictures.
-inline void writeBmp(const Bgr& bgr, const std::filesystem::path& path) {
+// The bytes of a 24-bit bottom-up BMP, as the program stores its pictures.
+inline std::vector<uint8_t> bmpBytes(const Bgr& bgr) {
     const size_t rowBytes = size_t{bgr.width} * 3;
     const size_t stride = (rowBytes + 3) / 4 * 4;
     std::vector<uint8_t> bmp(54 + stride * bgr.height, 0);
@@ -36,6 +36,11 @@ inline void writeBmp(const Bgr& bgr, const std::filesystem::path& path) {
     for (uint32_t y = 0; y < bgr.height; ++y) {
         std::copy_n(&bgr.pixels[y * rowBytes], rowBytes, &bmp[54 + (bgr.height - 1 - y) * stride]);
     }
+    return bmp;
+}
+
+inline void writeBmp(const Bgr& bgr, const std::filesystem::path& path) {
+    const std::vector<uint8_t> bmp = bmpBytes(bgr);
     std::ofstream(path, std::ios::binary)
         .write(reinterpret_cast<const char*>(bmp.data()), static_cast<std::streamsize>(bmp.size()));
 }

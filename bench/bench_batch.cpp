@@ -6,13 +6,11 @@
 // and the median counts. Exits with 1 when the window converts fewer than 2x the files per second.
 #include <algorithm>
 #include <chrono>
-#include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <iterator>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -22,6 +20,7 @@
 #include <QPushButton>
 
 #include "BenchPictures.h"
+#include "EncoderBaseline.h"
 #include "folder/PictureFolder.h"
 #include "platform/Files.h"
 #include "platform/Platform.h"
@@ -33,38 +32,13 @@ namespace fs = std::filesystem;
 namespace {
 
 using bench::Bgr;
-using bench::get32;
+using bench::bmpBytes;
+using bench::libpngConvert;
 using bench::loadPng;
-using bench::put32;
 
 constexpr int kFiles = 1000;
 constexpr int kRounds = 3;
 constexpr double kBar = 2.0;
-
-// The bytes of a 24-bit bottom-up BMP, as the program stores its pictures.
-std::vector<uint8_t> bmpBytes(const Bgr& bgr) {
-    const size_t rowBytes = size_t{bgr.width} * 3;
-    const size_t stride = (rowBytes + 3) / 4 * 4;
-    std::vector<uint8_t> bmp(54 + stride * bgr.height, 0);
-    bmp[0] = 'B';
-    bmp[1] = 'M';
-    put32(bmp, 2, static_cast<uint32_t>(bmp.size()));
-    put32(bmp, 10, 54);
-    put32(bmp, 14, 40);
-    put32(bmp, 18, bgr.width);
-    put32(bmp, 22, bgr.height);
-    bmp[26] = 1;
-    bmp[28] = 24;
-    for (uint32_t y = 0; y < bgr.height; ++y) {
-        std::copy_n(&bgr.pixels[y * rowBytes], rowBytes, &bmp[54 + (bgr.height - 1 - y) * stride]);
-    }
-    return bmp;
-}
-
-std::vector<uint8_t> readFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 // An empty folder holding kFiles pictures named as the program names them, the crops in turn.
 void fillFolder(const fs::path& folder, const std::vector<std::vector<uint8_t>>& bmps) {
@@ -80,43 +54,6 @@ void fillFolder(const fs::path& folder, const std::vector<std::vector<uint8_t>>&
             throw std::runtime_error("cannot write " + (folder / name).string());
         }
     }
-}
-
-// The baseline's conversion: reads our own 24-bit bottom-up BMP, lets libpng swap blue and red
-// and writes the rows top first. Returns false on any failure.
-bool libpngConvert(const fs::path& bmpPath, const fs::path& pngPath) {
-    const std::vector<uint8_t> bmp = readFile(bmpPath);
-    if (bmp.size() < 54) {
-        return false;
-    }
-    const uint32_t offset = get32(bmp, 10);
-    const uint32_t width = get32(bmp, 18);
-    const uint32_t height = get32(bmp, 22);
-    const size_t stride = (size_t{width} * 3 + 3) / 4 * 4;
-    if (offset + stride * height > bmp.size()) {
-        return false;
-    }
-    FILE* file = std::fopen(pngPath.c_str(), "wb");
-    if (file == nullptr) {
-        return false;
-    }
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    png_infop info = png ? png_create_info_struct(png) : nullptr;
-    bool ok = info != nullptr && setjmp(png_jmpbuf(png)) == 0;
-    if (ok) {
-        png_init_io(png, file);
-        png_set_IHDR(png, info, width, height, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
-                     PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-        png_set_compression_level(png, 6);
-        png_write_info(png, info);
-        png_set_bgr(png);
-        for (uint32_t y = 0; y < height; ++y) {
-            png_write_row(png, &bmp[offset + (height - 1 - y) * stride]);
-        }
-        png_write_end(png, nullptr);
-    }
-    png_destroy_write_struct(&png, &info);
-    return std::fclose(file) == 0 && ok;
 }
 
 // The baseline loop over the folder: the same listing, the same names, the BMP deleted after.
