@@ -52,7 +52,8 @@ inline std::vector<uint8_t> readFile(const std::filesystem::path& path) {
 
 // The baseline: the same work with libpng. Reads our own 24-bit bottom-up BMP, lets libpng swap
 // blue and red, and writes the rows top first. Returns false on any failure.
-inline bool libpngConvert(const std::filesystem::path& bmpPath, const std::filesystem::path& pngPath) {
+inline bool libpngConvert(const std::filesystem::path& bmpPath,
+                          const std::filesystem::path& pngPath) {
     const std::vector<uint8_t> bmp = readFile(bmpPath);
     if (bmp.size() < 54) {
         return false;

@@ -35,7 +35,8 @@ std::vector<uint8_t> idat(const std::vector<uint8_t>& png) {
     for (size_t at = 8; at + 12 <= png.size();) {
         const uint32_t length = be32(png, at);
         if (std::memcmp(&png[at + 4], "IDAT", 4) == 0) {
-            stream.insert(stream.end(), png.begin() + long(at + 8), png.begin() + long(at + 8 + length));
+            stream.insert(stream.end(), png.begin() + long(at + 8),
+                          png.begin() + long(at + 8 + length));
         }
         at += 12 + size_t{length};
     }
@@ -50,7 +51,8 @@ std::vector<uint8_t> filteredRows(const fs::path& bmp, const fs::path& png, cons
     const std::vector<uint8_t> stream = idat(bench::readFile(png));
     std::vector<uint8_t> rows((size_t{bgr.width} * 3 + 1) * bgr.height);
     uLongf size = rows.size();
-    if (uncompress(rows.data(), &size, stream.data(), stream.size()) != Z_OK || size != rows.size()) {
+    if (uncompress(rows.data(), &size, stream.data(), stream.size()) != Z_OK ||
+        size != rows.size()) {
         throw std::runtime_error("the stored rows do not unpack");
     }
     return rows;
@@ -100,7 +102,8 @@ void study(const fs::path& image, const fs::path& folder) {
         char options[8], label[64];
         std::snprintf(options, sizeof options, "c%d", level);
         std::snprintf(label, sizeof label, "BmpToPng \"%s\" (libdeflate level %d)", options, level);
-        const double ms = medianOf([&] { return BmpToPng(bmp.c_str(), ours.c_str(), options) == 0; });
+        const double ms =
+            medianOf([&] { return BmpToPng(bmp.c_str(), ours.c_str(), options) == 0; });
         std::printf("  %-44s %7.3fx %7.3fx\n", label, ms / libpngMs,
                     double(fs::file_size(ours)) / libpngSize);
     }

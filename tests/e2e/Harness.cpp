@@ -642,20 +642,20 @@ void MainWindowTest::switchByButton() {
     click(window->id, window->below(kStartButton));
 }
 
-bool MainWindowTest::waitForPictures(size_t count) {
+bool MainWindowTest::waitForPictures(size_t count, const QStringList& patterns) {
     // A message box stops the picture in progress: no use waiting for more then.
     std::optional<WindowId> box;
     const bool came = waitUntil(
         [&] {
             box = desktop.findWindow(QStringLiteral("KoronCam"), program.pid());
-            return box || pictures(program.pictureFolder()).size() >= count;
+            return box || pictures(program.pictureFolder(), patterns).size() >= count;
         },
         count * kTickTimeout);
     if (came && !box) {
         return true;
     }
-    ADD_FAILURE() << pictures(program.pictureFolder()).size() << " of " << count << " pictures came"
-                  << (box ? ", and a message box showed" : "");
+    ADD_FAILURE() << pictures(program.pictureFolder(), patterns).size() << " of " << count
+                  << " pictures came" << (box ? ", and a message box showed" : "");
     return false;
 }
 

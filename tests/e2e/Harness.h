@@ -217,8 +217,9 @@ protected:
     void switchByKey();
     // Starts or stops with a click on the button, wherever the focus is.
     void switchByButton();
-    // Waits until the picture folder holds `count` pictures; fails the test otherwise.
-    bool waitForPictures(size_t count);
+    // Waits until the picture folder holds `count` pictures matching `patterns`; fails the test
+    // otherwise.
+    bool waitForPictures(size_t count, const QStringList& patterns = {"kcPic*.bmp", "kcPic*.png"});
 
     std::optional<MainWindow> window;
 };
