@@ -3,6 +3,9 @@
 // processor-time measurement.
 
 #include <algorithm>
+#include <cstdlib>
+#include <string>
+#include <system_error>
 #include <csetjmp>
 #include <cstdio>
 #include <ctime>
@@ -110,6 +113,27 @@ inline double median(std::vector<double> values) {
     std::sort(values.begin(), values.end());
     const size_t n = values.size();
     return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+// Runs `work` in a new temporary folder, which is removed afterwards, and returns its exit status;
+// 2 when the folder cannot be made or the work throws.
+inline int inTemporaryFolder(const char* name,
+                             const std::function<int(const std::filesystem::path&)>& work) {
+    std::string folder =
+        (std::filesystem::temp_directory_path() / (std::string(name) + "-XXXXXX")).string();
+    if (mkdtemp(folder.data()) == nullptr) {
+        std::perror("mkdtemp");
+        return 2;
+    }
+    int status = 2;
+    try {
+        status = work(folder);
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "%s\n", error.what());
+    }
+    std::error_code ignored;  // a leftover temporary folder is harmless
+    std::filesystem::remove_all(folder, ignored);
+    return status;
 }
 
 }  // namespace bench

@@ -116,19 +116,6 @@ bool runAll(const fs::path& folder) {
 }  // namespace
 
 int main() {
-    std::string folderName = (fs::temp_directory_path() / "bench-encoder-XXXXXX").string();
-    if (mkdtemp(folderName.data()) == nullptr) {
-        std::perror("mkdtemp");
-        return 2;
-    }
-    int status = 1;
-    try {
-        status = runAll(folderName) ? 0 : 1;
-    } catch (const std::exception& error) {
-        std::fprintf(stderr, "%s\n", error.what());
-        status = 2;
-    }
-    std::error_code ignored;  // a leftover temporary folder is harmless
-    fs::remove_all(folderName, ignored);
-    return status;
+    return bench::inTemporaryFolder("bench-encoder",
+                                    [](const fs::path& folder) { return runAll(folder) ? 0 : 1; });
 }

@@ -127,13 +127,7 @@ void study(const fs::path& image, const fs::path& folder) {
 }  // namespace
 
 int main() {
-    std::string folderName = (fs::temp_directory_path() / "bench-levels-XXXXXX").string();
-    if (mkdtemp(folderName.data()) == nullptr) {
-        std::perror("mkdtemp");
-        return 2;
-    }
-    int status = 0;
-    try {
+    return bench::inTemporaryFolder("bench-levels", [](const fs::path& folder) {
         std::vector<fs::path> images;
         for (const auto& entry : fs::directory_iterator(KORONCAM_BENCH_IMAGES)) {
             const std::string name = entry.path().filename().string();
@@ -144,13 +138,8 @@ int main() {
         std::sort(images.begin(), images.end());
         std::printf("Deflate settings against libpng level 6 (median processor time; ratios)\n\n");
         for (const fs::path& image : images) {
-            study(image, folderName);
+            study(image, folder);
         }
-    } catch (const std::exception& error) {
-        std::fprintf(stderr, "%s\n", error.what());
-        status = 2;
-    }
-    std::error_code ignored;
-    fs::remove_all(folderName, ignored);
-    return status;
+        return 0;
+    });
 }
