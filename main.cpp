@@ -16,7 +16,7 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("KoronCam"));
     // Also for the message boxes that can come before the main window, about the settings file.
     QApplication::setWindowIcon(about::programIcon());
-    platform::useProduction();
+    platform::useProduction(about::programIcon());
 
     Form1 form;
     form.load();

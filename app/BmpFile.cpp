@@ -3,8 +3,8 @@
 #include <cstdint>
 
 #include "platform/Errors.h"
-#include "platform/posix/AtomicFile.h"
-#include "platform/posix/SystemError.h"
+#include "platform/AtomicFile.h"
+#include "platform/SystemError.h"
 
 namespace app {
 namespace {

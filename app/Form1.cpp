@@ -18,8 +18,8 @@
 #include "platform/Guard.h"
 #include "platform/Platform.h"
 #include "platform/Twips.h"
-#include "platform/qt/JapaneseFont.h"
-#include "platform/qt/PictureBox.h"
+#include "widgets/JapaneseFont.h"
+#include "widgets/PictureBox.h"
 #include "png/frmPng.h"
 #include "settings/Conversions.h"
 #include "settings/IniManage.h"
@@ -83,13 +83,13 @@ void Form1::buildControls() {
     setBackground(client_, QPalette::Window, kBuiltBack);
 
     const QColor buttonFace = palette().color(QPalette::Button);
-    Picture2 = new platform::PictureBox(client_, QRectF(120, 120, 4575, 375), buttonFace);
+    Picture2 = new widgets::PictureBox(client_, QRectF(120, 120, 4575, 375), buttonFace);
     Picture2->setObjectName(QStringLiteral("Picture2"));
     Picture2->setAccessibleName(QStringLiteral("残り枚数"));
 
     Label1 = new QLabel(Picture2);
     Label1->setObjectName(QStringLiteral("Label1"));
-    Label1->setFont(platform::gothicFont(12, true));
+    Label1->setFont(widgets::gothicFont(12, true));
     QPalette labelPalette = Label1->palette();
     labelPalette.setColor(QPalette::WindowText, kLabelText);
     Label1->setPalette(labelPalette);
@@ -103,13 +103,13 @@ void Form1::buildControls() {
     cmdStart->setObjectName(QStringLiteral("cmdStart"));
     cmdStart->setGeometry(twipsToPixels(4800), twipsToPixels(120), twipsToPixels(1215),
                           twipsToPixels(495));
-    cmdStart->setFont(platform::gothicFont(9.75, true));
+    cmdStart->setFont(widgets::gothicFont(9.75, true));
     cmdStart->setText(QStringLiteral("スタート"));
     cmdStart->setFocusPolicy(Qt::StrongFocus);
     connect(cmdStart, &QPushButton::clicked, this,
             [this] { platform::guarded([this] { cmdStart_Click(); }); });
 
-    Picture1 = new platform::PictureBox(client_, QRectF(120, 720, 5850, 4560), buttonFace);
+    Picture1 = new widgets::PictureBox(client_, QRectF(120, 720, 5850, 4560), buttonFace);
     Picture1->setObjectName(QStringLiteral("Picture1"));
     Picture1->setAccessibleName(QStringLiteral("撮影した画像"));
 

@@ -12,7 +12,7 @@ class QMenu;
 class QPushButton;
 class QTimer;
 
-namespace platform {
+namespace widgets {
 class PictureBox;
 }
 
@@ -70,8 +70,8 @@ private:
     double outerHeightTwips_ = 0;  // the height asked for, frame and menu bar included
 
     QWidget* client_ = nullptr;
-    platform::PictureBox* Picture1 = nullptr;
-    platform::PictureBox* Picture2 = nullptr;
+    widgets::PictureBox* Picture1 = nullptr;
+    widgets::PictureBox* Picture2 = nullptr;
     QLabel* Label1 = nullptr;
     QPushButton* cmdStart = nullptr;
     QTimer* Timer1 = nullptr;

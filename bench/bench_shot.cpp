@@ -15,7 +15,7 @@
 
 #include "app/BmpFile.h"
 #include "folder/PictureFolder.h"
-#include "platform/qt/PictureBox.h"
+#include "widgets/PictureBox.h"
 #include "platform/x11/X11Screen.h"
 #include "pngsaver.h"
 
@@ -66,7 +66,7 @@ int main(int argc, char** argv) {
     }
 
     QWidget window;
-    platform::PictureBox box(&window, QRectF(120, 720, 5850, 4560), Qt::lightGray);
+    widgets::PictureBox box(&window, QRectF(120, 720, 5850, 4560), Qt::lightGray);
     const int64_t limit = folder::limitBytes(2048);  // the folder is within its limit
     const double cleanMs = medianMs([&] {
         const auto result = folder::cleanFolder(folder, limit, 348054, true);

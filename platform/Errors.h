@@ -12,9 +12,4 @@ public:
     QString message() const { return QString::fromStdString(what()); }
 };
 
-// Thrown by a test stand-in of Ui::endProgram so that a test can see the program end.
-struct ProgramEnded {
-    int status;
-};
-
 }  // namespace platform

@@ -9,10 +9,15 @@ void reportFatal(const QString& what) noexcept {
         ui().msgBox(nullptr, QStringLiteral("予期しないエラーが起きたので終了します。\r\n") + what,
                     Buttons::Ok, Icon::Critical);
         ui().endProgram(1);
-    } catch (const ProgramEnded&) {
     } catch (...) {
-        std::terminate();
+        if (!programEnded()) {
+            std::terminate();
+        }
     }
+}
+
+bool programEnded() noexcept {
+    return services().ui != nullptr && ui().programEnded();
 }
 
 }  // namespace platform

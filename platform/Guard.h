@@ -11,17 +11,19 @@
 namespace platform {
 
 void reportFatal(const QString& what) noexcept;
+// True when the program has been ended and what unwinds is that end, not an error.
+bool programEnded() noexcept;
 
 template <class F>
 void guarded(F&& handler) noexcept {
     try {
         std::forward<F>(handler)();
-    } catch (const ProgramEnded&) {
-        // A test stand-in ended the program; the unwinding stops here.
     } catch (const std::exception& e) {
         reportFatal(QString::fromUtf8(e.what()));
     } catch (...) {
-        reportFatal(QStringLiteral("不明なエラー"));
+        if (!programEnded()) {
+            reportFatal(QStringLiteral("不明なエラー"));
+        }
     }
 }
 

@@ -18,12 +18,12 @@ Services& current() {
 
 }  // namespace
 
-void useProduction() {
+void useProduction(const QIcon& programIcon) {
     static QtUi ui;
     static QtClock clock;
     static DlPngLibrary png(QCoreApplication::applicationDirPath());
     static auto screen = makeScreen();
-    static auto help = makeHelpViewer();
+    static auto help = makeHelpViewer(programIcon);
     Services s;
     s.ui = &ui;
     s.clock = &clock;

@@ -33,6 +33,9 @@ public:
     virtual int showModal(QDialog& dialog) = 0;
     // Ends the whole program at once. Never returns to the caller.
     [[noreturn]] virtual void endProgram(int status = 1) = 0;
+    // True once endProgram has run. A stand-in that cannot end the process unwinds instead, with
+    // an exception of its own; the guard of the event handlers lets that pass quietly.
+    virtual bool programEnded() const { return false; }
 };
 
 }  // namespace platform

@@ -13,8 +13,8 @@
 #include "platform/Guard.h"
 #include "platform/Platform.h"
 #include "platform/Twips.h"
-#include "platform/qt/JapaneseFont.h"
-#include "platform/qt/PictureBox.h"
+#include "widgets/JapaneseFont.h"
+#include "widgets/PictureBox.h"
 #include "png/BatchConvert.h"
 
 namespace {
@@ -73,17 +73,17 @@ frmPng::frmPng(const QString& folderPath, QWidget* parent)
 
     Label1 = new QLabel(this);
     Label1->setObjectName(QStringLiteral("Label1"));
-    Label1->setFont(platform::gothicFont(9, false));
+    Label1->setFont(widgets::gothicFont(9, false));
     Label1->move(twipsToPixels(285), twipsToPixels(180));
 
-    Picture1 = new platform::PictureBox(this, QRectF(285, 600, 4095, 375),
-                                        palette().color(QPalette::Button));
+    Picture1 = new widgets::PictureBox(this, QRectF(285, 600, 4095, 375),
+                                       palette().color(QPalette::Button));
     Picture1->setObjectName(QStringLiteral("Picture1"));
     Picture1->setAccessibleName(QStringLiteral("圧縮の残り枚数"));
 
     Label2 = new QLabel(Picture1);
     Label2->setObjectName(QStringLiteral("Label2"));
-    Label2->setFont(platform::gothicFont(12, true));
+    Label2->setFont(widgets::gothicFont(12, true));
     QPalette labelPalette = Label2->palette();
     labelPalette.setColor(QPalette::WindowText, kLabelText);
     Label2->setPalette(labelPalette);

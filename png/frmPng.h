@@ -10,7 +10,7 @@
 class QLabel;
 class QPushButton;
 
-namespace platform {
+namespace widgets {
 class PictureBox;
 }
 
@@ -53,7 +53,7 @@ private:
     bool closeRequested_ = false;
 
     QLabel* Label1 = nullptr;
-    platform::PictureBox* Picture1 = nullptr;
+    widgets::PictureBox* Picture1 = nullptr;
     QLabel* Label2 = nullptr;
     QPushButton* cmdCancel = nullptr;
     QPushButton* cmdStart = nullptr;

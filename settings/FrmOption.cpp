@@ -1,6 +1,5 @@
 #include "settings/FrmOption.h"
 
-#include <cerrno>
 #include <cmath>
 #include <limits>
 #include <QCheckBox>
@@ -17,7 +16,7 @@
 #include "platform/Guard.h"
 #include "platform/Platform.h"
 #include "platform/Twips.h"
-#include "platform/posix/Folders.h"
+#include "platform/Folders.h"
 #include "settings/Conversions.h"
 #include "settings/IniManage.h"
 
@@ -29,21 +28,21 @@ const QColor kBack(192, 255, 255);
 
 // The numbering in which folder-creation failures are shown: 75 is the path/file access error
 // (the dialog stays open so the user can pick another name), 76 path not found.
-int creationErrorNumber(int error) {
-    switch (error) {
-        case ENOENT:
-        case ENOTDIR:
+int creationErrorNumber(platform::FolderCreation outcome) {
+    switch (outcome) {
+        case platform::FolderCreation::ParentMissing:
             return 76;
-        case ENOSPC:
-        case EDQUOT:
+        case platform::FolderCreation::NoSpace:
             return 61;
-        case EIO:
+        case platform::FolderCreation::DiskError:
             return 57;
-        case EMLINK:
+        case platform::FolderCreation::TooManyLinks:
             return 67;
-        default:
-            return 75;  // refused, read-only, taken by a file, a name the file system rejects
+        case platform::FolderCreation::Created:
+        case platform::FolderCreation::Refused:
+            break;
     }
+    return 75;
 }
 
 // Fills the widget's own background role: a check box paints its background in the button
@@ -276,11 +275,11 @@ bool FrmOption::ensureFolder(const QString& folderWithSlash) {
         platform::Answer::Ok) {
         return false;
     }
-    const int error = platform::makeFolder(folder);
-    if (error == 0) {
+    const platform::FolderCreation outcome = platform::makeFolder(folder);
+    if (outcome == platform::FolderCreation::Created) {
         return true;
     }
-    const int number = creationErrorNumber(error);
+    const int number = creationErrorNumber(outcome);
     if (number == 75) {
         message(this,
                 folder + QStringLiteral("フォルダが作れません。\r\nフォルダ名を変えて下さい"));

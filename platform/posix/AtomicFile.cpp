@@ -1,4 +1,4 @@
-#include "platform/posix/AtomicFile.h"
+#include "platform/AtomicFile.h"
 
 #include <cerrno>
 #include <cstdlib>

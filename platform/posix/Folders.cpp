@@ -1,8 +1,9 @@
-#include "platform/posix/Folders.h"
+#include "platform/Folders.h"
 
 #include <cerrno>
-#include <cstring>
 #include <sys/stat.h>
+
+#include "platform/SystemError.h"
 
 namespace platform {
 
@@ -16,13 +17,29 @@ PathKind pathKind(const QString& path, QString* reason) {
         return PathKind::Missing;
     }
     if (reason != nullptr) {
-        *reason = QString::fromLocal8Bit(std::strerror(error));
+        *reason = describeError(error);
     }
     return PathKind::Unknown;
 }
 
-int makeFolder(const QString& path) {
-    return ::mkdir(path.toUtf8().constData(), 0777) == 0 ? 0 : errno;
+FolderCreation makeFolder(const QString& path) {
+    if (::mkdir(path.toUtf8().constData(), 0777) == 0) {
+        return FolderCreation::Created;
+    }
+    switch (errno) {
+        case ENOENT:
+        case ENOTDIR:
+            return FolderCreation::ParentMissing;
+        case ENOSPC:
+        case EDQUOT:
+            return FolderCreation::NoSpace;
+        case EIO:
+            return FolderCreation::DiskError;
+        case EMLINK:
+            return FolderCreation::TooManyLinks;
+        default:
+            return FolderCreation::Refused;
+    }
 }
 
 }  // namespace platform

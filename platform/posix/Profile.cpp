@@ -11,9 +11,9 @@
 #include <QFileInfo>
 
 #include "platform/Errors.h"
-#include "platform/posix/AtomicFile.h"
+#include "platform/AtomicFile.h"
 #include "platform/posix/ProfileRules.h"
-#include "platform/posix/SystemError.h"
+#include "platform/SystemError.h"
 
 namespace platform::profile {
 

@@ -1,4 +1,4 @@
-#include "platform/posix/SystemError.h"
+#include "platform/SystemError.h"
 
 #include <cerrno>
 #include <cstring>

@@ -15,7 +15,6 @@
 #include <QWidget>
 #include <QWindow>
 
-#include "about/ProgramIcon.h"
 #include "platform/Guard.h"
 #include "platform/Platform.h"
 
@@ -41,7 +40,8 @@ bool hasAnchor(const QTextDocument& document, const QString& name) {
 
 }  // namespace
 
-HelpViewer::HelpViewer(QString folder) : folder_(std::move(folder)) {}
+HelpViewer::HelpViewer(QString folder, QIcon icon)
+    : folder_(std::move(folder)), icon_(std::move(icon)) {}
 
 HelpViewer::~HelpViewer() {
     // A viewer kept to the end of the process outlives the application, which has torn its
@@ -114,7 +114,7 @@ void HelpViewer::createWindow() {
     auto* window = new QWidget(nullptr, Qt::Window);
     window->setObjectName(QStringLiteral("helpWindow"));
     window->setWindowTitle(kHelpWindowTitle);
-    window->setWindowIcon(about::programIcon());
+    window->setWindowIcon(icon_);
     // The help does not keep the program running once its main window has closed.
     window->setAttribute(Qt::WA_QuitOnClose, false);
     window->resize(640, 520);
@@ -152,8 +152,8 @@ void HelpViewer::goTo(const QString& anchor) {
     browser_->scrollToAnchor(anchor);
 }
 
-std::unique_ptr<Help> makeHelpViewer() {
-    return std::make_unique<HelpViewer>();
+std::unique_ptr<Help> makeHelpViewer(const QIcon& icon) {
+    return std::make_unique<HelpViewer>(QString(), icon);
 }
 
 }  // namespace platform

@@ -3,6 +3,7 @@
 // program, its contents for HELP_FINDER and the topic anchored "context-N" for HELP_CONTEXT N.
 
 #include <memory>
+#include <QIcon>
 #include <QPointer>
 #include <QString>
 
@@ -17,8 +18,9 @@ inline const QString kHelpWindowTitle = QStringLiteral("ころんカメラ ヘ�
 
 class HelpViewer : public Help {
 public:
-    // Help files are looked up in `folder`; when it is empty, in the application folder.
-    explicit HelpViewer(QString folder = {});
+    // Help files are looked up in `folder`; when it is empty, in the application folder. The
+    // viewer window shows `icon`.
+    explicit HelpViewer(QString folder = {}, QIcon icon = {});
     ~HelpViewer() override;
     HelpViewer(const HelpViewer&) = delete;
     HelpViewer& operator=(const HelpViewer&) = delete;
@@ -37,10 +39,11 @@ private:
     void goTo(const QString& anchor);
 
     QString folder_;
+    QIcon icon_;
     QPointer<QWidget> window_;
     QPointer<QTextBrowser> browser_;
 };
 
-std::unique_ptr<Help> makeHelpViewer();
+std::unique_ptr<Help> makeHelpViewer(const QIcon& icon);
 
 }  // namespace platform

@@ -2,7 +2,7 @@
 // needs root; the tests skip with the reason where they may not mount.
 
 #include "app/Form1Fixture.h"
-#include "platform/posix/SystemError.h"
+#include "platform/SystemError.h"
 
 #include <cerrno>
 #include <sys/mount.h>

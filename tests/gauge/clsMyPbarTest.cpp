@@ -7,7 +7,7 @@
 #include <QWidget>
 
 #include "gauge/clsMyPbar.h"
-#include "platform/qt/PictureBox.h"
+#include "widgets/PictureBox.h"
 
 namespace {
 
@@ -130,7 +130,7 @@ TEST(GaugeGeometry, GapIsIntOfATenthOfTheSidePlusNineTenths) {
 // The main window's gauge box: 4575 x 375 twips outer, a 2-pixel border, 301 x 21 pixels inside.
 struct GaugeBox {
     explicit GaugeBox(double widthTwips = 4575, double heightTwips = 375)
-        : box(new platform::PictureBox(&parent, QRectF(0, 0, widthTwips, heightTwips), kBack)),
+        : box(new widgets::PictureBox(&parent, QRectF(0, 0, widthTwips, heightTwips), kBack)),
           label(new QLabel(box)) {
         QFont font = label->font();
         font.setBold(true);
@@ -156,7 +156,7 @@ struct GaugeBox {
     }
 
     QWidget parent;
-    platform::PictureBox* box;
+    widgets::PictureBox* box;
     QLabel* label;
     clsMyPbar gauge;
 };

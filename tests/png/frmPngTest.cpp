@@ -12,7 +12,7 @@
 
 #include "BatchFixture.h"
 #include "platform/Twips.h"
-#include "platform/qt/PictureBox.h"
+#include "widgets/PictureBox.h"
 #include "pngsaver.h"
 
 namespace {
@@ -32,7 +32,7 @@ TEST_F(BatchTest, WindowHasItsControlsCaptionAndSize) {
     EXPECT_FALSE(form->windowIcon().isNull());
     EXPECT_EQ(form->size(), QSize(312, 118));  // 4680 x 1770 twips
 
-    auto* box = child<platform::PictureBox>("Picture1");
+    auto* box = child<widgets::PictureBox>("Picture1");
     ASSERT_NE(box, nullptr);
     ASSERT_NE(label1(), nullptr);
     ASSERT_NE(label2(), nullptr);
@@ -65,7 +65,7 @@ TEST_F(BatchTest, OpeningShowsTheTextAndAFullGauge) {
     EXPECT_EQ(label1()->size(), label1()->sizeHint());  // sized to its text
     EXPECT_EQ(label2()->text(), "残り3枚");
     EXPECT_TRUE(start()->isEnabled());
-    const QImage& drawn = child<platform::PictureBox>("Picture1")->image();
+    const QImage& drawn = child<widgets::PictureBox>("Picture1")->image();
     EXPECT_EQ(drawn.pixelColor(0, drawn.height() / 2), QColor(0, 0, 0)) << "squares from the left";
 }
 
@@ -78,7 +78,7 @@ TEST_F(BatchTest, EmptyFolderGivesAnEmptyGaugeAndNoStart) {
     open();
     EXPECT_EQ(label2()->text(), "残り0枚");
     EXPECT_FALSE(start()->isEnabled());
-    auto* box = child<platform::PictureBox>("Picture1");
+    auto* box = child<widgets::PictureBox>("Picture1");
     QImage background(box->image().size(), box->image().format());
     background.fill(box->backColor());
     EXPECT_EQ(box->image(), background) << "no square drawn";

@@ -38,7 +38,7 @@ int FakeUi::showModal(QDialog& dialog) {
 
 void FakeUi::endProgram(int status) {
     endedWith = status;
-    throw platform::ProgramEnded{status};
+    throw ProgramEnded{status};
 }
 
 bool FakeScreen::pressPrintScreen() {

@@ -14,6 +14,12 @@
 
 namespace testing_support {
 
+// How FakeUi::endProgram ends the program: it unwinds to the guard of the event handler, so the
+// test goes on and can see the end.
+struct ProgramEnded {
+    int status;
+};
+
 class FakeUi : public platform::Ui {
 public:
     struct Message {
@@ -38,6 +44,7 @@ public:
     int showModal(QDialog& dialog) override;
     [[noreturn]] void endProgram(int status) override;
 
+    bool programEnded() const override { return endedWith >= 0; }
     bool ended() const { return endedWith >= 0; }
     QString lastMessage() const { return messages.empty() ? QString() : messages.back().text; }
 };

@@ -1,12 +1,15 @@
-#include "platform/qt/PictureBox.h"
+#include "widgets/PictureBox.h"
 
 #include <algorithm>
 #include <QPainter>
 
 #include "platform/Twips.h"
 
-namespace platform {
+namespace widgets {
 namespace {
+
+using platform::pixelsToTwips;
+using platform::twipsToPixels;
 
 constexpr int kBorder = 2;  // pixels
 
@@ -19,8 +22,7 @@ PictureBox::PictureBox(QWidget* parent, const QRectF& outerTwips, const QColor& 
     setGeometry(twipsToPixels(outerTwips.left()), twipsToPixels(outerTwips.top()),
                 twipsToPixels(outerTwips.width()), twipsToPixels(outerTwips.height()));
     const QSize inner = contentsRect().size();
-    image_ = QImage(std::max(inner.width(), 1), std::max(inner.height(), 1),
-                    QImage::Format_RGB32);
+    image_ = QImage(std::max(inner.width(), 1), std::max(inner.height(), 1), QImage::Format_RGB32);
     image_.fill(background_);
 }
 
@@ -41,9 +43,9 @@ double PictureBox::scaleHeight() const {
 }
 
 void PictureBox::fillRect(double x1, double y1, double x2, double y2, const QColor& color) {
-    const QRect area(QPoint(twipsToPixels(std::min(x1, x2)), twipsToPixels(std::min(y1, y2))),
-                     QPoint(twipsToPixels(std::max(x1, x2)) - 1,
-                            twipsToPixels(std::max(y1, y2)) - 1));
+    const QRect area(
+        QPoint(twipsToPixels(std::min(x1, x2)), twipsToPixels(std::min(y1, y2))),
+        QPoint(twipsToPixels(std::max(x1, x2)) - 1, twipsToPixels(std::max(y1, y2)) - 1));
     QPainter painter(&image_);
     painter.fillRect(area.intersected(image_.rect()), color);
     painter.end();
@@ -56,4 +58,4 @@ void PictureBox::paintEvent(QPaintEvent* event) {
     painter.drawImage(contentsRect().topLeft(), image_);
 }
 
-}  // namespace platform
+}  // namespace widgets

@@ -7,9 +7,9 @@
 
 #include "platform/DrawingSurface.h"
 
-namespace platform {
+namespace widgets {
 
-class PictureBox : public QFrame, public DrawingSurface {
+class PictureBox : public QFrame, public platform::DrawingSurface {
     Q_OBJECT
 public:
     // `outer` is the box's geometry in twips, border included; the border is the classic
@@ -35,4 +35,4 @@ private:
     QImage image_;
 };
 
-}  // namespace platform
+}  // namespace widgets

@@ -3,7 +3,7 @@
 
 #include <QFont>
 
-namespace platform {
+namespace widgets {
 
 inline QFont gothicFont(double pointSize, bool bold) {
     QFont font;
@@ -15,4 +15,4 @@ inline QFont gothicFont(double pointSize, bool bold) {
     return font;
 }
 
-}  // namespace platform
+}  // namespace widgets

@@ -1,0 +1,31 @@
+#pragma once
+// Testing for a folder and creating one.
+
+#include <QString>
+
+namespace platform {
+
+enum class PathKind {
+    Missing,    // nothing of that name (or a part of the path is missing)
+    Folder,     // a folder
+    NotFolder,  // something else of that name: a file, a device
+    Unknown,    // the test itself failed (no access to a parent, a name too long ...)
+};
+
+// What `path` names. For Unknown, `reason` (when given) gets the reason in the user's words.
+PathKind pathKind(const QString& path, QString* reason = nullptr);
+
+// How creating a folder ended.
+enum class FolderCreation {
+    Created,
+    ParentMissing,  // a folder on the way does not exist, or is not a folder
+    NoSpace,        // the disk or the user's quota is full
+    DiskError,      // the disk failed to read or write
+    TooManyLinks,   // the parent folder holds as many folders as it can
+    Refused,        // not allowed, read-only, the name is taken or rejected
+};
+
+// Creates the folder `path` (one level: the parent must exist).
+FolderCreation makeFolder(const QString& path);
+
+}  // namespace platform
