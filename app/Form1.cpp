@@ -21,8 +21,8 @@
 #include "widgets/JapaneseFont.h"
 #include "widgets/PictureBox.h"
 #include "png/frmPng.h"
-#include "settings/Conversions.h"
 #include "settings/IniManage.h"
+#include "settings/SettingsFile.h"
 
 namespace {
 
@@ -156,36 +156,21 @@ void Form1::load() {
 
 void Form1::Form_Load() {
     Settings& s = currentSettings();
-    const QString& init = IniManage::kSection;
-    bool compact = false;
     try {
-        s.maxpathsize = settings::toInt32(
-            QStringLiteral("maxpathsize"),
-            IniManage::ReadIni(init, QStringLiteral("maxpathsize"), QStringLiteral("2")));
-        s.path = IniManage::ReadIni(init, QStringLiteral("path"),
-                                    platform::appFolder() + QStringLiteral("/bmp"));
-        s.stopiffull = settings::toBoolean(
-            QStringLiteral("stopiffull"),
-            IniManage::ReadIni(init, QStringLiteral("stopiffull"), QStringLiteral("True")));
-        s.kcactive = settings::toBoolean(
-            QStringLiteral("kcactive"),
-            IniManage::ReadIni(init, QStringLiteral("kcactive"), QStringLiteral("True")));
-        s.runpng = settings::toBoolean(
-            QStringLiteral("runpng"),
-            IniManage::ReadIni(init, QStringLiteral("runpng"), QStringLiteral("False")));
-        if (s.runpng) {
-            mnuPng->setEnabled(false);
-        } else {
-            CheckPngDll();
-        }
-        compact = settings::toBoolean(
-            QStringLiteral("formmin"),
-            IniManage::ReadIni(init, QStringLiteral("formmin"), QStringLiteral("False")));
+        s = settings::load(platform::appFolder() + QStringLiteral("/bmp"));
     } catch (const platform::Error& e) {
         // A value that does not convert: nothing has been written, the file stays as it is.
         platform::ui().msgBox(nullptr, e.message(), platform::Buttons::Ok,
                               platform::Icon::Critical);
         platform::ui().endProgram(1);
+    }
+    // The compact switch below turns the compact display on, as a click would.
+    const bool compact = s.formmin;
+    s.formmin = false;
+    if (s.runpng) {
+        mnuPng->setEnabled(false);
+    } else {
+        CheckPngDll();
     }
     if (compact) {
         mnuDisp_Click();
@@ -409,8 +394,12 @@ void Form1::mnuDisp_Click() {
     Settings& s = currentSettings();
     s.formmin = !s.formmin;
     setOuterHeight(s.formmin ? kCompactHeight : kFullHeight);
-    IniManage::WriteIni(IniManage::kSection, QStringLiteral("formmin"),
-                        settings::booleanText(s.formmin));
+    try {
+        settings::saveDisplay(s);
+    } catch (const platform::Error& e) {
+        // The display has switched all the same; only the next start will not know it.
+        message(nullptr, e.message());
+    }
 }
 
 void Form1::setOuterHeight(double twips) {

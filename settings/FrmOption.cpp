@@ -17,8 +17,8 @@
 #include "platform/Platform.h"
 #include "platform/Twips.h"
 #include "platform/Folders.h"
-#include "settings/Conversions.h"
 #include "settings/IniManage.h"
+#include "settings/SettingsFile.h"
 
 namespace {
 
@@ -314,19 +314,11 @@ void FrmOption::Command1_Click() {
         host_.CheckPngDll();
     }
 
-    // Written in this order; after a failed write the others would fail the same way, and one
-    // message is enough.
-    const std::pair<QString, QString> values[] = {
-        {QStringLiteral("maxpathsize"), QString::number(settings_.maxpathsize)},
-        {QStringLiteral("path"), settings_.path},
-        {QStringLiteral("kcactive"), settings::booleanText(settings_.kcactive)},
-        {QStringLiteral("stopiffull"), settings::booleanText(settings_.stopiffull)},
-        {QStringLiteral("runpng"), settings::booleanText(settings_.runpng)},
-    };
-    for (const auto& [key, value] : values) {
-        if (!IniManage::WriteIni(IniManage::kSection, key, value)) {
-            break;
-        }
+    try {
+        settings::saveOptions(settings_);
+    } catch (const platform::Error& e) {
+        // The new settings hold until the program ends; only the file keeps the old ones.
+        message(nullptr, e.message());
     }
     accept();
 }

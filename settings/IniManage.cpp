@@ -1,6 +1,5 @@
 #include "settings/IniManage.h"
 
-#include "platform/Errors.h"
 #include "platform/Platform.h"
 #include "platform/Profile.h"
 
@@ -15,14 +14,8 @@ QString ReadIni(const QString& section, const QString& key, const QString& def) 
     return platform::profile::read(iniPath(), section, key, def);
 }
 
-bool WriteIni(const QString& section, const QString& key, const QString& value) {
-    try {
-        platform::profile::write(iniPath(), section, key, value);
-        return true;
-    } catch (const platform::Error& error) {
-        platform::ui().msgBox(nullptr, error.message());
-        return false;
-    }
+void WriteIni(const QString& section, const QString& key, const QString& value) {
+    platform::profile::write(iniPath(), section, key, value);
 }
 
 QString CutNull(const QString& text) {

@@ -15,10 +15,10 @@ QString iniPath();
 // naming it, rather than passing for a missing file.
 QString ReadIni(const QString& section, const QString& key, const QString& def);
 
-// Stores `value` under `key`, replacing the file atomically. A failure is reported in a message
-// box naming the file and the reason; the caller goes on (its in-memory value still changes).
-// Returns false when the write failed. Writing the value already there does not touch the file.
-bool WriteIni(const QString& section, const QString& key, const QString& value);
+// Stores `value` under `key`, replacing the file atomically. Writing the value already there does
+// not touch the file. Throws platform::Error naming the file and the reason when it cannot be
+// written; the old file stays whole.
+void WriteIni(const QString& section, const QString& key, const QString& value);
 
 // The part of `text` before its first NUL; the empty text when there is none.
 QString CutNull(const QString& text);

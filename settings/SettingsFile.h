@@ -1,0 +1,26 @@
+#pragma once
+// The settings file as one unit: its keys, their defaults and how their texts convert. Windows
+// read and store settings only through here; what fails comes back as platform::Error, for the
+// window to show.
+
+#include <QString>
+
+#include "settings/Settings.h"
+
+namespace settings {
+
+// Every setting from the settings file; a missing key gives its default: the value in
+// Settings{}, and `defaultFolder` for the picture folder. Keys are read in a fixed order, so a
+// file with several bad values always names the same one. Throws platform::Error naming the
+// file, the key and the value when a value does not convert, or the file when it cannot be read.
+Settings load(const QString& defaultFolder);
+
+// Stores what the options dialog sets: the folder's limit, the folder and the three switches,
+// in that order. Throws platform::Error naming the file and the reason at the first write that
+// fails; the keys after it are not tried, as they would fail the same way.
+void saveOptions(const Settings& settings);
+
+// Stores what the compact switch sets: the display. Throws platform::Error as saveOptions does.
+void saveDisplay(const Settings& settings);
+
+}  // namespace settings
