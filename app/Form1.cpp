@@ -301,8 +301,7 @@ void Form1::TakeShot() {
             message(this, QStringLiteral("%1 の削除に失敗しました\r\n%2").arg(name, reason));
         }
     }
-    clsMyPbar& gauge = globals().mypbar;
-    gauge.Value(gauge.Value() - 1);
+    mypbar.Value(mypbar.Value() - 1);
     platform::ui().doEvents();
 }
 
@@ -323,7 +322,7 @@ int Form1::cleanpath() {
         folder::cleanFolder(s.path, folder::limitBytes(s.maxpathsize),
                             folder::shotSize(s.runpng, globals().bmpsize), s.stopiffull);
     if (s.stopiffull && result.remaining) {
-        globals().mypbar.Value(static_cast<float>(*result.remaining));
+        mypbar.Value(static_cast<float>(*result.remaining));
     }
     switch (result.outcome) {
         case folder::CleanOutcome::Store:
@@ -365,12 +364,11 @@ void Form1::CheckBmpSize() {
 void Form1::SetPbar() {
     const Settings& s = currentSettings();
     const int64_t shot = folder::shotSize(s.runpng, globals().bmpsize);
-    clsMyPbar& gauge = globals().mypbar;
-    gauge.Picturebox(Picture2);
-    gauge.Label(Label1);
-    gauge.Max(static_cast<float>(folder::gaugeMaximum(s.maxpathsize, shot)));
-    gauge.Min(0);
-    gauge.Value(static_cast<float>(
+    mypbar.Picturebox(Picture2);
+    mypbar.Label(Label1);
+    mypbar.Max(static_cast<float>(folder::gaugeMaximum(s.maxpathsize, shot)));
+    mypbar.Min(0);
+    mypbar.Value(static_cast<float>(
         folder::remainingShots(folder::limitBytes(s.maxpathsize), GetPathSize(), shot)));
 }
 

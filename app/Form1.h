@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <QMainWindow>
 
+#include "gauge/clsMyPbar.h"
 #include "settings/FrmOption.h"
 
 class QAction;
@@ -45,6 +46,7 @@ public:
     void CheckIniFile();
 
     bool shooting() const;
+    const clsMyPbar& gauge() const { return mypbar; }
 
     // What the options dialog changes here.
     void setGaugeVisible(bool visible) override;
@@ -66,6 +68,7 @@ private:
     void setOuterHeight(double twips);
     void applyOuterHeight();
 
+    clsMyPbar mypbar;              // the remaining-pictures gauge, drawn into Picture2
     bool busy_ = false;            // a picture is in progress
     double outerHeightTwips_ = 0;  // the height asked for, frame and menu bar included
 

@@ -1,16 +1,13 @@
 #pragma once
-// The process-wide values: the in-memory settings, the measured size of one BMP picture and the
-// main window's gauge.
+// The process-wide values: the in-memory settings and the measured size of one BMP picture.
 
 #include <cstdint>
 
-#include "gauge/clsMyPbar.h"
 #include "settings/Settings.h"
 
 struct Globals {
     Settings settings;
     int32_t bmpsize = 0;  // length in bytes of one stored BMP picture, measured at start-up
-    clsMyPbar mypbar;
 };
 
 Globals& globals();

@@ -29,35 +29,19 @@ void clsMyPbar::Value(float value) {
     if (max_ == min_) {
         return;
     }
-    platform::DrawingSurface* box = surface();
-    if (box != nullptr) {
-        drawSquares(*box);
+    if (box_ != nullptr) {
+        drawSquares(*box_);
     }
-    drawLabel(box);
+    drawLabel(box_);
 }
 
 void clsMyPbar::Max(float max) {
     max_ = max > min_ ? max : min_ + 1;
 }
 
-void clsMyPbar::Picturebox(platform::DrawingSurface* box) {
-    box_ = box;
-    boxObject_ = dynamic_cast<QObject*>(box);
-    boxIsObject_ = !boxObject_.isNull();
-}
-
 void clsMyPbar::Kill() {
     box_ = nullptr;
-    boxObject_ = nullptr;
-    boxIsObject_ = false;
     label_ = nullptr;
-}
-
-platform::DrawingSurface* clsMyPbar::surface() const {
-    if (boxIsObject_ && boxObject_.isNull()) {
-        return nullptr;
-    }
-    return box_;
 }
 
 void clsMyPbar::drawSquares(platform::DrawingSurface& box) const {
@@ -86,7 +70,7 @@ void clsMyPbar::drawSquares(platform::DrawingSurface& box) const {
 }
 
 void clsMyPbar::drawLabel(const platform::DrawingSurface* box) const {
-    if (label_.isNull()) {
+    if (label_ == nullptr) {
         return;
     }
     label_->setText(QStringLiteral("残り") + formatValue(value_) + QStringLiteral("枚"));

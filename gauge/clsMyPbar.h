@@ -4,7 +4,6 @@
 
 #include <QColor>
 #include <QLabel>
-#include <QPointer>
 
 #include "platform/DrawingSurface.h"
 
@@ -30,27 +29,22 @@ public:
     float Max() const { return max_; }
 
     // Attach the label (expected to be a child of the picture box) and the picture box. Neither
-    // is owned.
+    // is owned: the window that owns the gauge owns them too, and they outlive the gauge.
     void Label(QLabel* label) { label_ = label; }
-    void Picturebox(platform::DrawingSurface* box);
+    void Picturebox(platform::DrawingSurface* box) { box_ = box; }
 
     // Detach both; the numbers stay.
     void Kill();
 
 private:
-    platform::DrawingSurface* surface() const;
     void drawSquares(platform::DrawingSurface& box) const;
     void drawLabel(const platform::DrawingSurface* box) const;
 
     // Fields in the order of the gauge's definition.
     platform::DrawingSurface* box_ = nullptr;
-    // When the box is a widget, it is watched, so a box destroyed before the gauge reads as
-    // detached rather than dangling (the main window's gauge outlives the window).
-    QPointer<QObject> boxObject_;
-    bool boxIsObject_ = false;
     float max_ = 0;
     float min_ = 0;
     float value_ = 0;
     QColor color_ = QColor(0, 0, 0);
-    QPointer<QLabel> label_;
+    QLabel* label_ = nullptr;
 };

@@ -59,17 +59,17 @@ TEST_F(FolderLimitTest, StopModeStopsWhenThePicturesFillTheFolder) {
     EXPECT_FALSE(timer()->isActive());
     EXPECT_EQ(form->windowTitle(), "ころんカメラ 停止中");
     EXPECT_EQ(pictures().size(), 2) << "nothing stored at the full tick";
-    EXPECT_EQ(globals().mypbar.Value(), 0);
+    EXPECT_EQ(form->gauge().Value(), 0);
     EXPECT_EQ(form->findChild<QLabel*>("Label1")->text(), "残り0枚");
 }
 
 TEST_F(FolderLimitTest, GaugeCountsDownWithEveryPicture) {
     form->cmdStart_Click();
-    EXPECT_EQ(globals().mypbar.Value(), 7) << "2 MB of 348054-byte pictures";
+    EXPECT_EQ(form->gauge().Value(), 7) << "2 MB of 348054-byte pictures";
     for (int i = 1; i <= 3; ++i) {
         fake.clock.time = fake.clock.time.addSecs(1);
         tick();
-        EXPECT_EQ(globals().mypbar.Value(), 7 - i);
+        EXPECT_EQ(form->gauge().Value(), 7 - i);
         EXPECT_EQ(form->findChild<QLabel*>("Label1")->text(), QString("残り%1枚").arg(7 - i));
     }
 }
@@ -151,6 +151,6 @@ TEST_F(FolderLimitTest, LimitsBeyondTwoGigabytesWork) {
     // Set by the clean-up before the picture, then one less for the picture stored.
     const double expected =
         std::floor((4096.0 * kMegabyte - 3 * 1024.0 * kMegabyte) / globals().bmpsize) + 1 - 1;
-    EXPECT_EQ(globals().mypbar.Value(), static_cast<float>(expected));
+    EXPECT_EQ(form->gauge().Value(), static_cast<float>(expected));
     EXPECT_TRUE(fake.ui.messages.empty());
 }

@@ -132,7 +132,7 @@ TEST_F(ShootingTest, TickDuringAPictureChangesNothing) {
 
 TEST_F(ShootingTest, ClickDuringThePictureStopsAndThePictureIsStillStored) {
     form->cmdStart_Click();
-    const float before = globals().mypbar.Value();
+    const float before = form->gauge().Value();
     bool clicked = false;
     fake.ui.onDoEvents = [&] {
         if (!clicked) {
@@ -144,7 +144,7 @@ TEST_F(ShootingTest, ClickDuringThePictureStopsAndThePictureIsStillStored) {
     EXPECT_FALSE(timer()->isActive());
     EXPECT_EQ(form->windowTitle(), "ころんカメラ 停止中");
     EXPECT_EQ(pictures().size(), 1);
-    EXPECT_EQ(globals().mypbar.Value(), before - 1) << "the picture in hand is counted";
+    EXPECT_EQ(form->gauge().Value(), before - 1) << "the picture in hand is counted";
 }
 
 TEST_F(ShootingTest, CompressionLeavesOnlyThePng) {
@@ -170,7 +170,7 @@ TEST_F(ShootingTest, FailedConversionKeepsTheBmpAndShootingGoesOn) {
         if (!timer()->isActive()) {
             form->cmdStart_Click();
         }
-        const float before = globals().mypbar.Value();
+        const float before = form->gauge().Value();
         tick();
         ASSERT_EQ(fake.ui.messages.size(), 1u);
         EXPECT_EQ(fake.ui.messages[0].text, "png変換でエラーがでました\r\n処理を中止します");
@@ -178,7 +178,7 @@ TEST_F(ShootingTest, FailedConversionKeepsTheBmpAndShootingGoesOn) {
         EXPECT_EQ(pictures(), QStringList({"kcPic2000-01-15-09-05-07.bmp"}));
         EXPECT_TRUE(timer()->isActive());
         EXPECT_EQ(form->windowTitle(), "ころんカメラ 撮影中");
-        EXPECT_EQ(globals().mypbar.Value(), before) << "the gauge is not lowered";
+        EXPECT_EQ(form->gauge().Value(), before) << "the gauge is not lowered";
     }
     // The next tick tries again and succeeds.
     fake.png.failWith = 0;
@@ -217,12 +217,12 @@ TEST_F(ShootingTest, StartIsRefusedWhenTheFolderIsFull) {
     EXPECT_EQ(fake.ui.messages[0].text, "フォルダが一杯でスタートできません");
     EXPECT_EQ(fake.ui.messages[0].icon, platform::Icon::None);
     EXPECT_FALSE(timer()->isActive());
-    EXPECT_EQ(globals().mypbar.Value(), 0) << "the gauge was refreshed by the refused start";
+    EXPECT_EQ(form->gauge().Value(), 0) << "the gauge was refreshed by the refused start";
 
     testing_support::writeFile(pictureFolder() + "kcPic1.bmp", QByteArray(2 * 1048576, 'x'));
     form->cmdStart_Click();
     EXPECT_TRUE(timer()->isActive());
-    EXPECT_EQ(globals().mypbar.Value(), 1);
+    EXPECT_EQ(form->gauge().Value(), 1);
 }
 
 TEST_F(ShootingTest, FullFolderDoesNotRefuseInDeleteMode) {
@@ -244,7 +244,7 @@ TEST_F(ShootingTest, WithoutAnX11SessionTheStartExplainsAndStaysStopped) {
 TEST_F(ShootingTest, BatchWindowOpensOverTheFolderAndTheGaugeFollows) {
     testing_support::writeFile(pictureFolder() + "kcPic1.bmp", app::encodeBmp(fake.screen.picture));
     form->SetPbar();
-    const float before = globals().mypbar.Value();
+    const float before = form->gauge().Value();
     QString caption;
     fake.ui.onShowModal = [&](QDialog& dialog) {
         caption = dialog.windowTitle();
@@ -255,5 +255,5 @@ TEST_F(ShootingTest, BatchWindowOpensOverTheFolderAndTheGaugeFollows) {
     EXPECT_EQ(caption, "png圧縮");
     EXPECT_EQ(pictures(), QStringList({"kcPic1.png"}));
     EXPECT_EQ(before, 5) << "a 600054-byte BMP of 500 x 400";
-    EXPECT_EQ(globals().mypbar.Value(), 7) << "only a small PNG is left";
+    EXPECT_EQ(form->gauge().Value(), 7) << "only a small PNG is left";
 }

@@ -167,7 +167,7 @@ TEST_F(Form1Test, FirstStartOpensTheOptionsOverTheShownWindow) {
 TEST_F(Form1Test, OptionsAfterStartUpRefreshTheGauge) {
     writeSettings();
     start();
-    EXPECT_EQ(globals().mypbar.Max(), 7) << "2 MB of 348054-byte pictures";
+    EXPECT_EQ(form->gauge().Max(), 7) << "2 MB of 348054-byte pictures";
     fake.ui.onShowModal = [&](QDialog& dialog) {
         dialog.findChild<QLineEdit*>("Text2")->setText("10");
         dialog.findChild<QCheckBox*>("Check3")->setChecked(true);
@@ -175,7 +175,7 @@ TEST_F(Form1Test, OptionsAfterStartUpRefreshTheGauge) {
         return dialog.result();
     };
     form->mnuOption_Click();
-    EXPECT_EQ(globals().mypbar.Max(), 155) << "10 MB of 68000-byte pictures";
-    EXPECT_EQ(globals().mypbar.Value(), 155);
+    EXPECT_EQ(form->gauge().Max(), 155) << "10 MB of 68000-byte pictures";
+    EXPECT_EQ(form->gauge().Value(), 155);
     EXPECT_FALSE(action("mnuPng")->isEnabled());
 }
