@@ -4,7 +4,6 @@
 
 #include "platform/Errors.h"
 #include "platform/AtomicFile.h"
-#include "platform/SystemError.h"
 
 namespace app {
 namespace {
@@ -61,9 +60,11 @@ QByteArray encodeBmp(const QImage& image) {
 }
 
 void saveBmp(const QImage& image, const QString& path) {
-    if (const int error = platform::replaceFile(path, encodeBmp(image)); error != 0) {
+    try {
+        platform::replaceFile(path, encodeBmp(image));
+    } catch (const platform::Error& e) {
         throw platform::Error(QStringLiteral("画像ファイルを保存できませんでした。\r\n%1\r\n%2")
-                                  .arg(path, platform::describeError(error)));
+                                  .arg(path, e.message()));
     }
 }
 

@@ -56,6 +56,15 @@ void message(QWidget* parent, const QString& text) {
     platform::ui().msgBox(parent, text);
 }
 
+// Deletes a file the program itself made; a failure is told, and the program goes on.
+void removeOrSay(QWidget* parent, const QString& name) {
+    try {
+        platform::removeFile(name);
+    } catch (const platform::Error& e) {
+        message(parent, QStringLiteral("%1 の削除に失敗しました\r\n%2").arg(name, e.message()));
+    }
+}
+
 Settings& currentSettings() {
     return globals().settings;
 }
@@ -296,10 +305,7 @@ void Form1::TakeShot() {
             message(this, QStringLiteral("png変換でエラーがでました\r\n処理を中止します"));
             return;
         }
-        QString reason;
-        if (!platform::removeFile(name, &reason)) {
-            message(this, QStringLiteral("%1 の削除に失敗しました\r\n%2").arg(name, reason));
-        }
+        removeOrSay(this, name);
     }
     mypbar.Value(mypbar.Value() - 1);
     platform::ui().doEvents();
@@ -355,10 +361,7 @@ void Form1::CheckBmpSize() {
         return;
     }
     globals().bmpsize = static_cast<int32_t>(QFileInfo(name).size());
-    QString reason;
-    if (!platform::removeFile(name, &reason)) {
-        message(this, QStringLiteral("%1 の削除に失敗しました\r\n%2").arg(name, reason));
-    }
+    removeOrSay(this, name);
 }
 
 void Form1::SetPbar() {

@@ -115,9 +115,12 @@ CleanResult cleanFolder(const QString& path, int64_t limit, int64_t shot, bool s
             result.reason = QStringLiteral("削除できる画像がありません");
             return result;
         }
-        if (!platform::removeFile(scan.oldestName, &result.reason)) {
+        try {
+            platform::removeFile(scan.oldestName);
+        } catch (const platform::Error& e) {
             result.outcome = CleanOutcome::DeleteFailed;
             result.failedName = scan.oldestName;
+            result.reason = e.message();
             return result;
         }
         ++result.deletedCount;

@@ -42,9 +42,8 @@ QString systemDirectory();
 // letter case is ignored.
 bool wildcardMatch(const QString& name, const QString& pattern);
 
-// Deletes the file `path`. On failure returns false and, when `reason` is given, sets it to the
-// system's description of the error.
-bool removeFile(const QString& path, QString* reason = nullptr);
+// Deletes the file `path`. Throws platform::Error with the reason when it cannot.
+void removeFile(const QString& path);
 
 // Faults that tests inject into the calls above; production code leaves them empty. Root ignores
 // file modes, so a test cannot make a deletion fail or a file vanish on cue without them.

@@ -2,6 +2,7 @@
 
 #include <QFileInfo>
 
+#include "platform/Errors.h"
 #include "platform/Files.h"
 #include "platform/Platform.h"
 #include "pngsaver.h"
@@ -38,9 +39,12 @@ Step convertOne(const QString& bmpPath) {
         return result(Outcome::ConversionFailed, code);
     }
     // A BMP that vanished after its conversion (ENOENT) is as good as deleted.
-    QString reason;
-    if (!platform::removeFile(bmpPath, &reason) && exists(bmpPath)) {
-        return result(Outcome::DeletionFailed, code, reason);
+    try {
+        platform::removeFile(bmpPath);
+    } catch (const platform::Error& e) {
+        if (exists(bmpPath)) {
+            return result(Outcome::DeletionFailed, code, e.message());
+        }
     }
     return result(Outcome::Converted, code);
 }

@@ -20,7 +20,7 @@ enum class Outcome {
 struct Step {
     Outcome outcome = Outcome::Converted;
     int16_t code = 0;  // the encoder's result
-    QString reason;    // DeletionFailed: the system's description of the error
+    QString reason;    // DeletionFailed: why, in the user's words
 };
 
 // Converts `bmpPath` into the PNG of pngPathFor() through the encoder library with the options

@@ -6,6 +6,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/Errors.h"
+#include "platform/SystemError.h"
+
 namespace platform {
 namespace {
 
@@ -25,9 +28,8 @@ int writeAll(int fd, const char* data, size_t size) {
     return 0;
 }
 
-}  // namespace
-
-int replaceFile(const QString& path, const QByteArray& bytes) {
+// The errno value of the failure, 0 on success.
+int tryReplaceFile(const QString& path, const QByteArray& bytes) {
     // Plain system calls rather than QSaveFile: Qt 6.4 renames its temporary file into place
     // even after a failed write on a full disk, which would leave an empty file behind.
     QByteArray target = path.toLocal8Bit();
@@ -68,6 +70,14 @@ int replaceFile(const QString& path, const QByteArray& bytes) {
         ::unlink(temp.constData());
     }
     return error;
+}
+
+}  // namespace
+
+void replaceFile(const QString& path, const QByteArray& bytes) {
+    if (const int error = tryReplaceFile(path, bytes); error != 0) {
+        throw Error(describeError(error));
+    }
 }
 
 }  // namespace platform

@@ -15,6 +15,7 @@
 #include <unistd.h>
 
 #include "platform/Errors.h"
+#include "platform/SystemError.h"
 
 namespace platform {
 namespace {
@@ -119,13 +120,9 @@ private:
     std::u32string wide_;
 };
 
-QString errorText(int error) {
-    return QString::fromLocal8Bit(std::strerror(error));
-}
-
 Error readError(const QString& folder, int error) {
     return Error(
-        QStringLiteral("フォルダ「%1」を読み取れません: %2").arg(folder, errorText(error)));
+        QStringLiteral("フォルダ「%1」を読み取れません: %2").arg(folder, describeError(error)));
 }
 
 const char* multiarchTriplet() {
@@ -293,7 +290,7 @@ QString systemDirectory() {
     return directory;
 }
 
-bool removeFile(const QString& path, QString* reason) {
+void removeFile(const QString& path) {
     int error = 0;
     if (fileHooks().removeError) {
         error = fileHooks().removeError(path);
@@ -301,13 +298,9 @@ bool removeFile(const QString& path, QString* reason) {
     if (error == 0 && ::unlink(QFile::encodeName(path).constData()) != 0) {
         error = errno;
     }
-    if (error == 0) {
-        return true;
+    if (error != 0) {
+        throw Error(describeError(error));
     }
-    if (reason != nullptr) {
-        *reason = errorText(error);
-    }
-    return false;
 }
 
 }  // namespace platform

@@ -77,8 +77,10 @@ void write(const QString& file, const QString& section, const QString& key, cons
     if (QFileInfo(file).isDir()) {
         throw Error(cannotWrite(file, reasonFor(EISDIR, {})));
     }
-    if (const int error = replaceFile(file, after); error != 0) {
-        throw Error(cannotWrite(file, describeError(error)));
+    try {
+        replaceFile(file, after);
+    } catch (const Error& e) {
+        throw Error(cannotWrite(file, e.message()));
     }
 }
 

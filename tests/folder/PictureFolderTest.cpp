@@ -13,6 +13,7 @@
 #include "folder/PictureFolder.h"
 #include "platform/Errors.h"
 #include "platform/Files.h"
+#include "platform/SystemError.h"
 
 namespace {
 
@@ -178,7 +179,7 @@ TEST_F(PictureFolder, FailedDeletionNamesThePictureInAnyPass) {
     auto result = cleanFolder(path, 700, 100, false);
     EXPECT_EQ(result.outcome, CleanOutcome::DeleteFailed);
     EXPECT_EQ(result.failedName, path + "kcPic1.bmp");
-    EXPECT_EQ(result.reason, QString::fromLocal8Bit(std::strerror(EPERM)));
+    EXPECT_EQ(result.reason, platform::describeError(EPERM));
     EXPECT_EQ(result.deletedCount, 0);
 
     refused = "kcPic2.bmp";  // the second pass fails

@@ -12,6 +12,7 @@
 
 #include "platform/Errors.h"
 #include "platform/Files.h"
+#include "platform/SystemError.h"
 
 namespace {
 
@@ -165,12 +166,19 @@ TEST_F(Files, RemoveFileDeletesOrSaysWhy) {
     makeFile("a", 1);
     makeFile("b", 1);
     ASSERT_TRUE(QDir(dir.path()).mkdir("sub"));
-    QString reason;
-    EXPECT_TRUE(platform::removeFile(at("a"), &reason));
+    // The reason a removal failed, in the user's words; empty when it worked.
+    auto failure = [](const QString& path) {
+        try {
+            platform::removeFile(path);
+            return QString();
+        } catch (const platform::Error& e) {
+            return e.message();
+        }
+    };
+    EXPECT_EQ(failure(at("a")), "");
     EXPECT_FALSE(QFile::exists(at("a")));
-    EXPECT_FALSE(platform::removeFile(at("a"), &reason));
-    EXPECT_EQ(reason, QString::fromLocal8Bit(std::strerror(ENOENT)));
-    EXPECT_FALSE(platform::removeFile(at("sub"), nullptr));
+    EXPECT_EQ(failure(at("a")), platform::describeError(ENOENT));
+    EXPECT_EQ(failure(at("sub")), platform::describeError(EISDIR));
     EXPECT_TRUE(QDir(at("sub")).exists());
 
     QStringList asked;
@@ -178,10 +186,9 @@ TEST_F(Files, RemoveFileDeletesOrSaysWhy) {
         asked << path;
         return path.endsWith("/b") ? EBUSY : 0;
     };
-    EXPECT_FALSE(platform::removeFile(at("b"), &reason));
-    EXPECT_EQ(reason, QString::fromLocal8Bit(std::strerror(EBUSY)));
+    EXPECT_EQ(failure(at("b")), platform::describeError(EBUSY));
     EXPECT_TRUE(QFile::exists(at("b")));
-    EXPECT_FALSE(platform::removeFile(at("a"), &reason));  // the real error when no fault
+    EXPECT_EQ(failure(at("a")), platform::describeError(ENOENT));  // the real error when no fault
     EXPECT_EQ(asked, (QStringList{at("b"), at("a")}));
 }
 

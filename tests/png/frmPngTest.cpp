@@ -11,6 +11,7 @@
 #include <QTimer>
 
 #include "BatchFixture.h"
+#include "platform/SystemError.h"
 #include "platform/Twips.h"
 #include "widgets/PictureBox.h"
 #include "pngsaver.h"
@@ -210,7 +211,7 @@ TEST_F(FailedRunTest, UndeletableBmpIsNamedAndStopsTheRunKeepingItsPng) {
     expectPngOf("kcPic2.bmp", "kcPic2.png");
     ASSERT_EQ(fake.ui.messages.size(), 1u);
     EXPECT_EQ(fake.ui.messages[0].text, second + "を削除できませんでした。\r\n" +
-                                            QString::fromLocal8Bit(std::strerror(EPERM)) +
+                                            platform::describeError(EPERM) +
                                             "\r\n処理を中止します");
     EXPECT_EQ(fake.ui.messages[0].buttons, platform::Buttons::Ok);
     EXPECT_EQ(fake.png.calls.size(), 2u) << "the third is not reached";
