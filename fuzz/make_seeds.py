@@ -70,8 +70,26 @@ def field(text):
     return unescape(text or "").replace(b"\\", b"\\\\") + b"\\\n"
 
 
-READS = ["R06", "R07", "R12", "R18", "R19", "R26", "R27", "R37", "R66"]
-WRITES = ["W01", "W03", "W04", "W09", "W12", "W22", "W46"]
+READS = [
+    "read-tabs-around-key-and-equals",
+    "read-value-in-double-quotes",
+    "read-spaces-inside-quotes-kept",
+    "read-section-and-key-in-any-case",
+    "read-blanks-inside-section-brackets",
+    "read-duplicate-section-key-only-in-second",
+    "read-semicolon-comment-line-holds-the-key",
+    "read-cr-only-line-endings",
+    "read-ctrl-z-after-value",
+]
+WRITES = [
+    "write-create-new-file",
+    "write-add-key-blank-line-then-next-section",
+    "write-add-key-section-at-eof-no-final-newline",
+    "write-add-new-section-no-final-newline",
+    "write-same-value-again-no-change",
+    "write-duplicate-section-where-a-new-key-goes",
+    "write-order-rewrite-path-afterwards",
+]
 
 
 def profile_seeds():

@@ -2,6 +2,8 @@
 // against the file backend.
 
 #include <gtest/gtest.h>
+#include <algorithm>
+#include <cctype>
 #include <optional>
 #include <ostream>
 #include <vector>
@@ -120,50 +122,63 @@ const QByteArray kLongUtf8 = QByteArray("\xE3\x81\x93\xE3\x82\x8D").repeated(30)
 // What the recorded cases leave open.
 std::vector<Case> addedCases() {
     return {
-        readCase("A01", "byte-order mark skipped", kBom + "[init]\r\npath=v\r\n", "path", "D", "v"),
-        readCase("A02", "long value read whole", "[init]\npath=" + kLong + "\n", "path", "D",
-                 kLong),
-        readCase("A03", "long UTF-8 value read whole", "[init]\npath=" + kLongUtf8, "path", "D",
-                 kLongUtf8),
-        readCase("A04", "value holding '='", "[init]\npath=a=b\n", "path", "D", "a=b"),
-        readCase("A05", "text after ']'", "[init] ; main\npath=v\n", "path", "D", "v"),
-        readCase("A06", "default in quotes, trailing spaces", "", "path", "\"DEF\"  ", "DEF"),
-        readCase("A07", "value ends at a NUL byte", QByteArray(kNulLine, sizeof kNulLine - 1),
-                 "path", "D", "ab"),
+        readCase("read-byte-order-mark-skipped", "byte-order mark skipped",
+                 kBom + "[init]\r\npath=v\r\n", "path", "D", "v"),
+        readCase("read-long-value-read-whole", "long value read whole",
+                 "[init]\npath=" + kLong + "\n", "path", "D", kLong),
+        readCase("read-long-utf8-value-read-whole", "long UTF-8 value read whole",
+                 "[init]\npath=" + kLongUtf8, "path", "D", kLongUtf8),
+        readCase("read-value-holding-equals", "value holding '='", "[init]\npath=a=b\n", "path",
+                 "D", "a=b"),
+        readCase("read-text-after-closing-bracket", "text after ']'", "[init] ; main\npath=v\n",
+                 "path", "D", "v"),
+        readCase("read-default-in-quotes-trailing-spaces", "default in quotes, trailing spaces", "",
+                 "path", "\"DEF\"  ", "DEF"),
+        readCase("read-value-ends-at-a-nul-byte", "value ends at a NUL byte",
+                 QByteArray(kNulLine, sizeof kNulLine - 1), "path", "D", "ab"),
         {"A08", "non-ASCII names in the other case", "[\xC3\x84]\n\xC3\x89=v\n", true, "\xC3\xA4",
          "\xC3\xA9", "D", "v"},
-        readCase("A10", "bytes that are not UTF-8 match only themselves", "[init]\n\xFF=v\n",
-                 "\xFE", "D", "D"),
-        readCase("A11", "bytes that are not UTF-8 match themselves", "[init]\n\xFF=v\n", "\xFF",
-                 "D", "v"),
-        readCase("A09", "inner blanks of a value kept", "[init]\npath = a \t b \n", "path", "D",
-                 "a \t b"),
-        writeCase("A20", "BOM kept on replace", kBom + "[init]\r\npath=old\r\n", "path", "new",
-                  kBom + "[init]\r\npath=new\r\n"),
-        writeCase("A21", "BOM kept on new section", kBom + "[a]\nb=1\n", "path", "v",
-                  kBom + "[a]\nb=1\n[init]\npath=v\n"),
-        writeCase("A22", "file of only a BOM", kBom, "path", "v", kBom + "[init]\npath=v\n"),
-        writeCase("A23", "long value written whole", "[init]\npath=x\n", "path", kLong,
-                  "[init]\npath=" + kLong + "\n"),
-        writeCase("A24", "CR-only file, add key", "[init]\ra=1\r", "c", "3", "[init]\ra=1\rc=3\r"),
-        writeCase("A25", "LF file without final newline, add key", "[init]\na=1", "c", "3",
+        readCase("read-bytes-that-are-not-utf8-match-only-themselves",
+                 "bytes that are not UTF-8 match only themselves", "[init]\n\xFF=v\n", "\xFE", "D",
+                 "D"),
+        readCase("read-bytes-that-are-not-utf8-match-themselves",
+                 "bytes that are not UTF-8 match themselves", "[init]\n\xFF=v\n", "\xFF", "D", "v"),
+        readCase("read-inner-blanks-of-a-value-kept", "inner blanks of a value kept",
+                 "[init]\npath = a \t b \n", "path", "D", "a \t b"),
+        writeCase("write-bom-kept-on-replace", "BOM kept on replace",
+                  kBom + "[init]\r\npath=old\r\n", "path", "new", kBom + "[init]\r\npath=new\r\n"),
+        writeCase("write-bom-kept-on-new-section", "BOM kept on new section", kBom + "[a]\nb=1\n",
+                  "path", "v", kBom + "[a]\nb=1\n[init]\npath=v\n"),
+        writeCase("write-file-of-only-a-bom", "file of only a BOM", kBom, "path", "v",
+                  kBom + "[init]\npath=v\n"),
+        writeCase("write-long-value-written-whole", "long value written whole", "[init]\npath=x\n",
+                  "path", kLong, "[init]\npath=" + kLong + "\n"),
+        writeCase("write-cr-only-file-add-key", "CR-only file, add key", "[init]\ra=1\r", "c", "3",
+                  "[init]\ra=1\rc=3\r"),
+        writeCase("write-lf-file-without-final-newline-add-key",
+                  "LF file without final newline, add key", "[init]\na=1", "c", "3",
                   "[init]\na=1\nc=3\n"),
-        writeCase("A26", "header alone, no line break", "[init]", "c", "3", "[init]\nc=3\n"),
-        writeCase("A27", "same value, no final newline", "[init]\r\npath=v", "path", "v",
-                  "[init]\r\npath=v"),
-        writeCase("A28", "quoted value differs in the file", "[init]\npath=\"v\"\n", "path", "v",
-                  "[init]\npath=v\n"),
-        writeCase("A29", "mixed endings: replaced line keeps its own",
-                  "[init]\r\npath=old\nb=2\r\n", "path", "new", "[init]\r\npath=new\nb=2\r\n"),
-        writeCase("A30", "indented key loses its indent", "[init]\n  Path = old  \n", "path", "new",
-                  "[init]\nPath=new\n"),
-        writeCase("A31", "key only in a later duplicate section", "[init]\na=1\n[init]\npath=x\n",
-                  "path", "y", "[init]\na=1\npath=y\n[init]\npath=x\n"),
-        writeCase("A32", "new section after trailing blank lines", "[a]\r\nb=1\r\n\r\n", "path",
-                  "v", "[a]\r\nb=1\r\n\r\n[init]\r\npath=v\r\n"),
-        writeCase("A33", "key before any header is not in the section", "path=x\n", "path", "v",
+        writeCase("write-header-alone-no-line-break", "header alone, no line break", "[init]", "c",
+                  "3", "[init]\nc=3\n"),
+        writeCase("write-same-value-no-final-newline", "same value, no final newline",
+                  "[init]\r\npath=v", "path", "v", "[init]\r\npath=v"),
+        writeCase("write-quoted-value-differs-in-the-file", "quoted value differs in the file",
+                  "[init]\npath=\"v\"\n", "path", "v", "[init]\npath=v\n"),
+        writeCase("write-mixed-endings-replaced-line-keeps-its-own",
+                  "mixed endings: replaced line keeps its own", "[init]\r\npath=old\nb=2\r\n",
+                  "path", "new", "[init]\r\npath=new\nb=2\r\n"),
+        writeCase("write-indented-key-loses-its-indent", "indented key loses its indent",
+                  "[init]\n  Path = old  \n", "path", "new", "[init]\nPath=new\n"),
+        writeCase("write-key-only-in-a-later-duplicate-section",
+                  "key only in a later duplicate section", "[init]\na=1\n[init]\npath=x\n", "path",
+                  "y", "[init]\na=1\npath=y\n[init]\npath=x\n"),
+        writeCase("write-new-section-after-trailing-blank-lines",
+                  "new section after trailing blank lines", "[a]\r\nb=1\r\n\r\n", "path", "v",
+                  "[a]\r\nb=1\r\n\r\n[init]\r\npath=v\r\n"),
+        writeCase("write-key-before-any-header-is-not-in-the-section",
+                  "key before any header is not in the section", "path=x\n", "path", "v",
                   "path=x\n[init]\npath=v\n"),
-        writeCase("A34", "UTF-8 value", "[init]\npath=x\n", "path", "/\xE5\x86\x99/",
+        writeCase("write-utf8-value", "UTF-8 value", "[init]\npath=x\n", "path", "/\xE5\x86\x99/",
                   "[init]\npath=/\xE5\x86\x99/\n"),
     };
 }
@@ -209,8 +224,12 @@ TEST_P(ProfileCase, FileBackend) {
     }
 }
 
+// A test's name from the case's id: letters and digits, words joined by "_".
 std::string caseName(const testing::TestParamInfo<Case>& info) {
-    return info.param.id;
+    std::string name = info.param.id;
+    std::replace_if(
+        name.begin(), name.end(), [](char c) { return !std::isalnum(uchar(c)); }, '_');
+    return name;
 }
 
 INSTANTIATE_TEST_SUITE_P(Recorded, ProfileCase, testing::ValuesIn(recordedCases()), caseName);
@@ -219,8 +238,8 @@ INSTANTIATE_TEST_SUITE_P(Added, ProfileCase, testing::ValuesIn(addedCases()), ca
 TEST(ProfileVectors, AllRecordedCasesAreLoaded) {
     const std::vector<Case> cases = recordedCases();
     EXPECT_EQ(cases.size(), 75u) << "profile-vectors.json is missing or changed";
-    EXPECT_EQ(cases.front().id, "R01");
-    EXPECT_EQ(cases.back().id, "W46");
+    EXPECT_EQ(cases.front().id, "read-file-absent");
+    EXPECT_EQ(cases.back().id, "write-order-rewrite-path-afterwards");
 }
 
 TEST(ProfileVectors, UnescapeDecodesEveryEscape) {
