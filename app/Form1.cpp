@@ -18,6 +18,7 @@
 #include "platform/Guard.h"
 #include "platform/Platform.h"
 #include "platform/Twips.h"
+#include "widgets/GaugeLabel.h"
 #include "widgets/JapaneseFont.h"
 #include "widgets/PictureBox.h"
 #include "png/frmPng.h"
@@ -43,7 +44,6 @@ const QColor kStoppedBack(255, 192, 255);
 const QColor kShootingBack(192, 255, 192);
 const QColor kStoppedButton(255, 128, 128);
 const QColor kShootingButton(128, 255, 128);
-const QColor kLabelText(0, 255, 255);
 
 void setBackground(QWidget* widget, QPalette::ColorRole role, const QColor& color) {
     QPalette palette = widget->palette();
@@ -96,17 +96,7 @@ void Form1::buildControls() {
     Picture2->setObjectName(QStringLiteral("Picture2"));
     Picture2->setAccessibleName(QStringLiteral("残り枚数"));
 
-    Label1 = new QLabel(Picture2);
-    Label1->setObjectName(QStringLiteral("Label1"));
-    Label1->setFont(widgets::gothicFont(12, true));
-    QPalette labelPalette = Label1->palette();
-    labelPalette.setColor(QPalette::WindowText, kLabelText);
-    Label1->setPalette(labelPalette);
-    Label1->setAutoFillBackground(false);  // transparent: the gauge shows through
-    Label1->adjustSize();
-    Label1->move(Picture2->contentsRect().left(),
-                 Picture2->contentsRect().top() +
-                     (Picture2->contentsRect().height() - Label1->height()) / 2);
+    Label1 = widgets::makeGaugeLabel(Picture2, "Label1");
 
     cmdStart = new QPushButton(client_);
     cmdStart->setObjectName(QStringLiteral("cmdStart"));

@@ -13,6 +13,7 @@
 #include "platform/Guard.h"
 #include "platform/Platform.h"
 #include "platform/Twips.h"
+#include "widgets/GaugeLabel.h"
 #include "widgets/JapaneseFont.h"
 #include "widgets/PictureBox.h"
 #include "png/BatchConvert.h"
@@ -23,8 +24,6 @@ using platform::twipsToPixels;
 
 constexpr double kClientWidth = 4680;
 constexpr double kClientHeight = 1770;
-
-const QColor kLabelText(0, 255, 255);
 
 const QString kReadyText = QStringLiteral("\"写真\"をpngに圧縮します");
 const QString kRunningText = QStringLiteral("\"写真\"をpngに圧縮中");
@@ -81,16 +80,7 @@ frmPng::frmPng(const QString& folderPath, QWidget* parent)
     Picture1->setObjectName(QStringLiteral("Picture1"));
     Picture1->setAccessibleName(QStringLiteral("圧縮の残り枚数"));
 
-    Label2 = new QLabel(Picture1);
-    Label2->setObjectName(QStringLiteral("Label2"));
-    Label2->setFont(widgets::gothicFont(12, true));
-    QPalette labelPalette = Label2->palette();
-    labelPalette.setColor(QPalette::WindowText, kLabelText);
-    Label2->setPalette(labelPalette);
-    Label2->setAutoFillBackground(false);  // transparent: the squares show around the text
-    Label2->adjustSize();
-    const QRect inner = Picture1->contentsRect();
-    Label2->move(inner.left(), inner.top() + (inner.height() - Label2->height()) / 2);
+    Label2 = widgets::makeGaugeLabel(Picture1, "Label2");
 
     cmdCancel = new QPushButton(QStringLiteral("Cancel"), this);
     cmdCancel->setObjectName(QStringLiteral("cmdCancel"));

@@ -79,13 +79,14 @@ void HelpViewer::show(QWidget* caller, const QString& file, unsigned command, un
 }
 
 bool HelpViewer::read(QWidget* caller, const QString& path, QString& html) {
+    auto warn = [&](const QString& text) {
+        ui().msgBox(caller, text.arg(path), Buttons::Ok, Icon::Warning, kHelpWindowTitle);
+    };
     const QFileInfo info(path);
     if (!info.exists()) {
-        ui().msgBox(caller,
-                    QStringLiteral("ヘルプファイル %1 が見つかりません。\r\n"
-                                   "ヘルプファイルはプログラムと同じフォルダに置いて下さい。")
-                        .arg(path),
-                    Buttons::Ok, Icon::Warning, kHelpWindowTitle);
+        warn(
+            QStringLiteral("ヘルプファイル %1 が見つかりません。\r\n"
+                           "ヘルプファイルはプログラムと同じフォルダに置いて下さい。"));
         return false;
     }
     QFile file(path);
@@ -94,11 +95,9 @@ bool HelpViewer::read(QWidget* caller, const QString& path, QString& html) {
         bytes = file.readAll();
     }
     if (!info.isFile() || !file.isOpen() || file.error() != QFileDevice::NoError) {
-        ui().msgBox(caller,
-                    QStringLiteral("ヘルプファイル %1 を読み込めません。\r\n"
-                                   "ファイルが読み取れるか確かめて下さい。")
-                        .arg(path),
-                    Buttons::Ok, Icon::Warning, kHelpWindowTitle);
+        warn(
+            QStringLiteral("ヘルプファイル %1 を読み込めません。\r\n"
+                           "ファイルが読み取れるか確かめて下さい。"));
         return false;
     }
     // The file declares its encoding; ours is UTF-8, which is also the fallback.
