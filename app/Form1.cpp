@@ -162,8 +162,7 @@ void Form1::Form_Load() {
         s.maxpathsize = settings::toInt32(
             QStringLiteral("maxpathsize"),
             IniManage::ReadIni(init, QStringLiteral("maxpathsize"), QStringLiteral("2")));
-        s.path = IniManage::ReadIni(init, QStringLiteral("path"),
-                                    platform::appFolder() + QStringLiteral("/bmp"));
+        s.path = IniManage::ReadIni(init, QStringLiteral("path"), platform::defaultPictureFolder());
         s.stopiffull = settings::toBoolean(
             QStringLiteral("stopiffull"),
             IniManage::ReadIni(init, QStringLiteral("stopiffull"), QStringLiteral("True")));
@@ -362,7 +361,8 @@ void Form1::CheckBmpSize() {
     globals().bmpsize = static_cast<int32_t>(encoded.size());
     // Storing the test picture proves the stored length; an existing test.bmp is someone's
     // file and stays untouched, and a folder that cannot be written still gives the length.
-    if (QFileInfo::exists(name)) {
+    // An installed copy writes nothing beside itself.
+    if (!platform::portable() || QFileInfo::exists(name)) {
         return;
     }
     try {

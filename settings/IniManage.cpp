@@ -1,13 +1,14 @@
 #include "settings/IniManage.h"
 
 #include "platform/Errors.h"
+#include "platform/Places.h"
 #include "platform/Platform.h"
 #include "platform/Profile.h"
 
 namespace IniManage {
 
 QString iniPath() {
-    return platform::appFolder() + QStringLiteral("/KoronCam.ini");
+    return platform::settingsFolder() + QStringLiteral("/KoronCam.ini");
 }
 
 // The value comes back whole from the profile backend, so there is no buffer to cut at a NUL.
@@ -17,6 +18,7 @@ QString ReadIni(const QString& section, const QString& key, const QString& def) 
 
 bool WriteIni(const QString& section, const QString& key, const QString& value) {
     try {
+        platform::makeSettingsFolder();  // an installed copy's folder may not exist yet
         platform::profile::write(iniPath(), section, key, value);
         return true;
     } catch (const platform::Error& error) {
