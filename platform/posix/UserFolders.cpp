@@ -22,6 +22,13 @@ QString homeFolder() {
     return home;
 }
 
+// $XDG_CONFIG_HOME when it holds an absolute path (the base-directory rules ignore a relative
+// one), else `home` + "/.config".
+QString configHome(const QString& home, const QString& xdgConfigHome) {
+    return xdgConfigHome.startsWith(QLatin1Char('/')) ? xdgConfigHome
+                                                      : home + QStringLiteral("/.config");
+}
+
 // The text between the quotes of a user-dirs.dirs value, with the shell's backslash escapes
 // undone; nothing when `value` is not one quoted word.
 std::optional<QByteArray> unquote(const QByteArray& value) {
@@ -43,12 +50,6 @@ std::optional<QByteArray> unquote(const QByteArray& value) {
 }
 
 }  // namespace
-
-QString configHome(const QString& home, const QString& xdgConfigHome) {
-    // The base-directory rules ignore a relative path here.
-    return xdgConfigHome.startsWith(QLatin1Char('/')) ? xdgConfigHome
-                                                      : home + QStringLiteral("/.config");
-}
 
 QString picturesFolder(const QString& home, const QByteArray& userDirs) {
     QString folder = home + QStringLiteral("/Pictures");

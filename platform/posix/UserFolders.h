@@ -9,9 +9,6 @@
 
 namespace platform {
 
-// $XDG_CONFIG_HOME when it holds an absolute path, else `home` + "/.config".
-QString configHome(const QString& home, const QString& xdgConfigHome);
-
 // The pictures folder that `userDirs`, the text of user-dirs.dirs, names in its
 // XDG_PICTURES_DIR line ("$HOME/…" or an absolute path; the last such line counts, as when a
 // shell reads the file); `home` + "/Pictures" when it names none. No final "/".

@@ -55,18 +55,6 @@ TEST_F(InstalledCopyTest, FirstStartProposesThePicturesFolderAndKeepsTheSettings
     EXPECT_EQ(besideTheProgram(), QStringList()) << "no test picture, no settings file";
     EXPECT_EQ(removed.join(' ').toStdString(), "")
         << "a test picture was stored beside the program";
-
-    form.reset();
-    resetGlobals();
-    fake.ui.onShowModal = [](QDialog&) {
-        ADD_FAILURE() << "the options dialog came back at the second start";
-        return 0;
-    };
-    start();
-    EXPECT_EQ(globals().settings.path, userPictures + "/");
-    form->mnuDisp_Click();
-    EXPECT_TRUE(readFile(settingsFolder + "/KoronCam.ini").contains("formmin=True\n"));
-    EXPECT_EQ(besideTheProgram(), QStringList());
 }
 
 TEST_F(InstalledCopyTest, ASettingsFolderThatCannotBeMadeIsReported) {

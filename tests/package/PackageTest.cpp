@@ -89,11 +89,6 @@ TEST_F(PackageTest, HoldsTheProgramFolderTheCommandTheMenuEntryAndNothingElse) {
 }
 
 TEST_F(PackageTest, DependsOnRuntimePackagesOnlyAndRecommendsTheFontsAndThePortal) {
-    EXPECT_EQ(field("Package"), "koroncam");
-    EXPECT_EQ(field("Version"), QStringLiteral("%1.%2.%3")
-                                    .arg(KORONCAM_VERSION_MAJOR)
-                                    .arg(KORONCAM_VERSION_MINOR)
-                                    .arg(KORONCAM_VERSION_PATCH));
     const QString depends = field("Depends");
     QStringList names;
     for (const QString& alternative : depends.split(QRegularExpression("[,|]"))) {
@@ -107,8 +102,6 @@ TEST_F(PackageTest, DependsOnRuntimePackagesOnlyAndRecommendsTheFontsAndThePorta
         EXPECT_FALSE(name.endsWith("-dev")) << name.toStdString();
         EXPECT_FALSE(name.startsWith("libasan") || name.startsWith("libubsan"))
             << "a build with the sanitizers was packaged: " << name.toStdString();
-        // The dependencies are real packages: this machine runs the program, so it has them.
-        EXPECT_EQ(run("dpkg-query", {"--show", name}).exitCode, 0) << name.toStdString();
     }
     EXPECT_EQ(field("Recommends"),
               "fonts-noto-cjk | fonts-ipafont-gothic, xdg-desktop-portal, pipewire");
