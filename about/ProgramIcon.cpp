@@ -6,7 +6,7 @@
 
 namespace about {
 
-QPixmap programIconPixmap(int size) {
+QImage programIconImage(int size) {
     QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::transparent);
 
@@ -41,8 +41,11 @@ QPixmap programIconPixmap(int size) {
     p.setBrush(QColor(255, 245, 200));
     p.drawEllipse(QPointF(38.5, 20.5), 2.5, 2.5);
     p.end();
+    return image;
+}
 
-    return QPixmap::fromImage(image);
+QPixmap programIconPixmap(int size) {
+    return QPixmap::fromImage(programIconImage(size));
 }
 
 QIcon programIcon() {

@@ -3,6 +3,7 @@
 // travel with the program.
 
 #include <QIcon>
+#include <QImage>
 #include <QPixmap>
 
 namespace about {
@@ -12,5 +13,9 @@ QIcon programIcon();
 
 // One size of the icon, drawn for that size.
 QPixmap programIconPixmap(int size);
+
+// The same as an image: drawing it needs no application object (the icon files of the
+// installed program are made from it at build time).
+QImage programIconImage(int size);
 
 }  // namespace about

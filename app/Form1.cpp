@@ -156,7 +156,7 @@ void Form1::load() {
 void Form1::Form_Load() {
     Settings& s = currentSettings();
     try {
-        s = settings::load(platform::appFolder() + QStringLiteral("/bmp"));
+        s = settings::load(platform::defaultPictureFolder());
     } catch (const platform::Error& e) {
         // A value that does not convert: nothing has been written, the file stays as it is.
         platform::ui().msgBox(nullptr, e.message(), platform::Buttons::Ok,
@@ -342,7 +342,8 @@ void Form1::CheckBmpSize() {
     globals().bmpsize = static_cast<int32_t>(encoded.size());
     // Storing the test picture proves the stored length; an existing test.bmp is someone's
     // file and stays untouched, and a folder that cannot be written still gives the length.
-    if (QFileInfo::exists(name)) {
+    // An installed copy writes nothing beside itself.
+    if (!platform::portable() || QFileInfo::exists(name)) {
         return;
     }
     try {

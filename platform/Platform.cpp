@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 
 #include "platform/posix/DlPngLibrary.h"
+#include "platform/posix/UserFolders.h"
 #include "platform/qt/HelpViewer.h"
 #include "platform/qt/QtClock.h"
 #include "platform/qt/QtUi.h"
@@ -31,6 +32,9 @@ void useProduction(const QIcon& programIcon) {
     s.png = &png;
     s.help = help.get();
     s.appFolder = QCoreApplication::applicationDirPath();
+    if (!canWrite(s.appFolder)) {
+        s.userPlaces = installedPlaces();
+    }
     current() = s;
 }
 

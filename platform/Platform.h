@@ -2,10 +2,12 @@
 // The one place that knows which backends serve the program: production ones, or a test's fakes.
 
 #include <QIcon>
+#include <optional>
 #include <QString>
 
 #include "platform/Clock.h"
 #include "platform/Help.h"
+#include "platform/Places.h"
 #include "platform/PngLibrary.h"
 #include "platform/Screen.h"
 #include "platform/Ui.h"
@@ -19,6 +21,7 @@ struct Services {
     PngLibrary* png = nullptr;
     Help* help = nullptr;
     QString appFolder;  // the folder that holds the executable, without a final "/"
+    std::optional<UserPlaces> userPlaces;  // set for an installed copy (Places.h)
 };
 
 // Picks the production backends. Call once, after the QApplication exists. `programIcon` is the

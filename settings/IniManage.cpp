@@ -1,12 +1,13 @@
 #include "settings/IniManage.h"
 
+#include "platform/Places.h"
 #include "platform/Platform.h"
 #include "platform/Profile.h"
 
 namespace IniManage {
 
 QString iniPath() {
-    return platform::appFolder() + QStringLiteral("/KoronCam.ini");
+    return platform::settingsFolder() + QStringLiteral("/KoronCam.ini");
 }
 
 // The value comes back whole from the profile backend, so there is no buffer to cut at a NUL.
@@ -15,6 +16,7 @@ QString ReadIni(const QString& section, const QString& key, const QString& def) 
 }
 
 void WriteIni(const QString& section, const QString& key, const QString& value) {
+    platform::makeSettingsFolder();  // an installed copy's folder may not exist yet
     platform::profile::write(iniPath(), section, key, value);
 }
 

@@ -1,5 +1,5 @@
 #pragma once
-// The settings file KoronCam.ini beside the program, section "init".
+// The settings file KoronCam.ini in the settings folder (platform/Places.h), section "init".
 
 #include <QString>
 
@@ -7,7 +7,7 @@ namespace IniManage {
 
 inline const QString kSection = QStringLiteral("init");
 
-// The settings file's full name: application folder + "/KoronCam.ini".
+// The settings file's full name: the settings folder + "/KoronCam.ini".
 QString iniPath();
 
 // The value of `key`, or `def` when the file, the section or the key is missing. Read whole,
@@ -15,9 +15,10 @@ QString iniPath();
 // naming it, rather than passing for a missing file.
 QString ReadIni(const QString& section, const QString& key, const QString& def);
 
-// Stores `value` under `key`, replacing the file atomically. Writing the value already there does
-// not touch the file. Throws platform::Error naming the file and the reason when it cannot be
-// written; the old file stays whole.
+// Stores `value` under `key`, replacing the file atomically; an installed copy's settings folder
+// is created when missing. Writing the value already there does not touch the file. Throws
+// platform::Error naming the file (or the folder) and the reason when it cannot be written; the
+// old file stays whole.
 void WriteIni(const QString& section, const QString& key, const QString& value);
 
 // The part of `text` before its first NUL; the empty text when there is none.

@@ -1,14 +1,20 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building, running and testing need; only those missing.
-# Usage: tools/deps.sh run|test
+# Usage: tools/deps.sh run|package|test
 set -euo pipefail
 
 run_packages=(build-essential cmake pkg-config qt6-base-dev libx11-dev libxext-dev
               libdeflate-dev fonts-noto-cjk)
+# Making the Debian package: dpkg-shlibdeps reads its dependencies from the binaries.
+package_packages=(dpkg-dev)
+# The tests also check the package with lintian, desktop-file-validate and appstreamcli.
 test_packages=(libgtest-dev libpng-dev libbenchmark-dev xvfb xauth openbox
-               xdotool x11-utils clang libclang-rt-14-dev)
+               xdotool x11-utils clang libclang-rt-14-dev lintian desktop-file-utils appstream)
 
 wanted=("${run_packages[@]}")
+if [ "${1:-run}" = package ] || [ "${1:-run}" = test ]; then
+    wanted+=("${package_packages[@]}")
+fi
 if [ "${1:-run}" = test ]; then
     wanted+=("${test_packages[@]}")
 fi

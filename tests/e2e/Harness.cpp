@@ -455,6 +455,14 @@ bool Program::runAsNobody() {
     return true;
 }
 
+QString Program::home() const {
+    return workingDir_.path();
+}
+
+void Program::useInstalled(const QString& command) {
+    command_ = command;
+}
+
 namespace {
 
 // Gives `path` and everything in it to the user.
@@ -476,10 +484,14 @@ void Program::start() {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     if (user_) {
         const auto [user, group] = *user_;
-        ASSERT_NO_FATAL_FAILURE(handOver(folder(), user, group));
+        if (command_.isEmpty()) {
+            ASSERT_NO_FATAL_FAILURE(handOver(folder(), user, group));
+        }
         ASSERT_NO_FATAL_FAILURE(handOver(workingDir_.path(), user, group));
+        // A fresh home: the user's folders follow from HOME alone.
         environment.insert(QStringLiteral("HOME"), workingDir_.path());
         environment.remove(QStringLiteral("XDG_RUNTIME_DIR"));
+        environment.remove(QStringLiteral("XDG_CONFIG_HOME"));
         // In the child, between fork and exec; only async-signal-safe calls.
         process_.setChildProcessModifier([user, group] {
             if (setgroups(0, nullptr) != 0 || setgid(group) != 0 || setuid(user) != 0) {
@@ -496,7 +508,7 @@ void Program::start() {
     // A file, not a pipe: nobody reads a pipe while the test waits, and a full one would block.
     process_.setProcessChannelMode(QProcess::MergedChannels);
     process_.setStandardOutputFile(workingDir_.filePath(QStringLiteral("output.txt")));
-    process_.start(folder() + QStringLiteral("/KoronCam"), {});
+    process_.start(command_.isEmpty() ? folder() + QStringLiteral("/KoronCam") : command_, {});
     ASSERT_TRUE(process_.waitForStarted(10000)) << process_.errorString().toStdString();
 }
 
@@ -614,6 +626,56 @@ std::optional<MainWindow> findMainWindow(Program& program, const QString& title)
     window.menuBarHeight = where->inside.height() - kClientHeight;
     EXPECT_GT(window.menuBarHeight, 10) << "the main window is not in its full display";
     return window;
+}
+
+namespace {
+
+// The horizontal extent of each caption in the menu bar, left to right: runs of columns that
+// differ from the bar's background, split where at least `gap` plain columns lie between.
+std::vector<std::pair<int, int>> menuCaptions(const QImage& bar, int gap = 8) {
+    const QRgb background = bar.pixel(bar.width() - 1, bar.height() / 2);
+    std::vector<std::pair<int, int>> captions;
+    int plain = gap;
+    for (int x = 0; x < bar.width(); ++x) {
+        bool ink = false;
+        for (int y = 0; y < bar.height() && !ink; ++y) {
+            const QRgb c = bar.pixel(x, y);
+            ink = std::abs(qRed(c) - qRed(background)) + std::abs(qGreen(c) - qGreen(background)) +
+                      std::abs(qBlue(c) - qBlue(background)) >
+                  120;
+        }
+        if (!ink) {
+            ++plain;
+            continue;
+        }
+        if (plain >= gap) {
+            captions.emplace_back(x, x);
+        } else {
+            captions.back().second = x;
+        }
+        plain = 0;
+    }
+    return captions;
+}
+
+}  // namespace
+
+std::optional<QPoint> menuCaption(WindowId window, int index) {
+    const QRect inside = Desktop::get().placement(window).value_or(Placement{}).inside;
+    const QRect bar(inside.topLeft(), QSize(inside.width(), 18));
+    std::vector<std::pair<int, int>> captions;
+    const bool found = waitUntil(
+        [&] {
+            captions = menuCaptions(Desktop::get().grab(bar));
+            return captions.size() == 5;
+        },
+        5s);
+    if (!found) {
+        ADD_FAILURE() << captions.size()
+                      << " captions; expected スタート(S) 設定(O) 表示 png圧縮 ヘルプ";
+        return std::nullopt;
+    }
+    return QPoint((captions[index].first + captions[index].second) / 2, bar.height() / 2);
 }
 
 void confirmMessage(Program& program) {

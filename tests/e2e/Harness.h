@@ -126,8 +126,12 @@ public:
 
     // Runs the program, when started, as the system's unprivileged user "nobody", who owns its
     // folders then: file permissions hold for it, as they do not for root. False when there is
-    // no such user.
+    // no such user. Its home folder is home() then.
     bool runAsNobody();
+    QString home() const;
+    // Starts `command`, an installed copy's command, instead of the copy in folder(). The
+    // installed copy's folders stay as they are: they are not handed over to the user.
+    void useInstalled(const QString& command);
     void start();
     qint64 pid() const;
     // A window of the program's own.
@@ -143,6 +147,7 @@ private:
     QTemporaryDir dir_;
     QTemporaryDir workingDir_;
     QProcess process_;
+    QString command_;                                    // empty: the copy in folder()
     std::optional<std::pair<unsigned, unsigned>> user_;  // user and group ids to run as
 };
 
@@ -172,6 +177,11 @@ struct MainWindow {
 
 // Waits for the main window with `title`, in its full display.
 std::optional<MainWindow> findMainWindow(Program& program, const QString& title);
+
+// The middle of the `index`-th caption (from 0) of the menu bar of the main window `window`,
+// found on the screen as a person finds it; fails the test and gives nothing when the bar does
+// not show its five captions スタート(S) 設定(O) 表示 png圧縮 ヘルプ.
+std::optional<QPoint> menuCaption(WindowId window, int index);
 
 // Saves a picture of the screen to the temporary folder when the test has failed.
 void saveScreenOnFailure();
@@ -204,6 +214,9 @@ protected:
 
 inline const QString kStopped = QStringLiteral("ころんカメラ 停止中");
 inline const QString kShooting = QStringLiteral("ころんカメラ 撮影中");
+
+// The options dialog's OK button: left 4815, top 1695, 1560 × 375 twips.
+constexpr QPoint kOptionsOkButton(373, 125);
 
 // Confirms the program's message box titled KoronCam with Return, as a person would.
 void confirmMessage(Program& program);

@@ -1,0 +1,33 @@
+#include "platform/Places.h"
+
+#include "platform/Errors.h"
+#include "platform/Platform.h"
+#include "platform/SystemError.h"
+#include "platform/posix/UserFolders.h"
+
+namespace platform {
+
+bool portable() {
+    return !services().userPlaces.has_value();
+}
+
+QString settingsFolder() {
+    return portable() ? appFolder() : services().userPlaces->settingsFolder;
+}
+
+QString defaultPictureFolder() {
+    return portable() ? appFolder() + QStringLiteral("/bmp") : services().userPlaces->pictureFolder;
+}
+
+void makeSettingsFolder() {
+    if (portable()) {
+        return;
+    }
+    const QString folder = settingsFolder();
+    if (const int error = makeFolders(folder); error != 0) {
+        throw Error(QStringLiteral("設定ファイルのフォルダ %1 を作れません。\r\n%2")
+                        .arg(folder, describeError(error)));
+    }
+}
+
+}  // namespace platform

@@ -1,0 +1,30 @@
+#pragma once
+// The user's own folders by the freedesktop.org rules: the configuration folder
+// ($XDG_CONFIG_HOME) and the pictures folder (XDG_PICTURES_DIR of xdg-user-dirs).
+
+#include <QByteArray>
+#include <QString>
+
+#include "platform/Places.h"
+
+namespace platform {
+
+// The pictures folder that `userDirs`, the text of user-dirs.dirs, names in its
+// XDG_PICTURES_DIR line ("$HOME/…" or an absolute path; the last such line counts, as when a
+// shell reads the file); `home` + "/Pictures" when it names none. No final "/".
+QString picturesFolder(const QString& home, const QByteArray& userDirs);
+
+// True when the current user may create files in `folder`.
+bool canWrite(const QString& folder);
+
+// The folders of an installed copy for the current user, from $HOME, $XDG_CONFIG_HOME and
+// user-dirs.dirs. The user's pictures folder itself is created when missing (a fresh home may
+// not have one yet), since the options dialog creates only the last level of a picture folder;
+// should that fail, the dialog reports it when it creates the picture folder.
+UserPlaces installedPlaces();
+
+// Creates `path` and its missing parents; new folders get `mode` (less the umask). Returns 0
+// when `path` is a folder afterwards, else the errno value of the failure.
+int makeFolders(const QString& path, unsigned mode = 0700);
+
+}  // namespace platform
