@@ -6,6 +6,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/Files.h"
+
 namespace platform {
 namespace {
 
@@ -66,8 +68,10 @@ int replaceFile(const QString& path, const QByteArray& bytes) {
     }
     if (error != 0) {
         ::unlink(temp.constData());
+        return error;
     }
-    return error;
+    reportOwnChange(path);
+    return 0;
 }
 
 }  // namespace platform
