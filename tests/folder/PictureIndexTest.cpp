@@ -129,11 +129,11 @@ void elsewhere(const std::vector<Op>& ops) {
 // then PNG pictures, ordered by time (stable, so equal times keep that order).
 struct FullScan {
     int64_t total = 0;
-    QStringList order;  // "name size time", oldest first
+    std::vector<std::string> order;  // "name size time", oldest first
 };
 
-QString describe(const QString& name, int64_t size, int64_t time) {
-    return QStringLiteral("%1 %2 %3").arg(name).arg(size).arg(time);
+std::string describe(const QString& name, int64_t size, int64_t time) {
+    return QStringLiteral("%1 %2 %3").arg(name).arg(size).arg(time).toStdString();
 }
 
 FullScan fullScan(const QString& path) {
@@ -150,7 +150,7 @@ FullScan fullScan(const QString& path) {
     FullScan scan;
     for (const platform::FileInfo& file : files) {
         scan.total += file.size;
-        scan.order << describe(file.name, file.size, file.modifiedNs);
+        scan.order.push_back(describe(file.name, file.size, file.modifiedNs));
     }
     return scan;
 }
@@ -171,7 +171,9 @@ protected:
         prefix = path.mid(folderPath.size());
     }
     PictureIndex& index() { return folder::pictureIndex(path); }
-    std::string at(const QString& name) const { return QFile::encodeName(folderPath + name).toStdString(); }
+    std::string at(const QString& name) const {
+        return QFile::encodeName(folderPath + name).toStdString();
+    }
     std::string away(const QString& name) const {
         return QFile::encodeName(root.path() + "/outside/" + name).toStdString();
     }
@@ -269,16 +271,17 @@ protected:
     void cleanUp() {
         const FullScan before = fullScan(path);
         const int64_t limit = before.total - pick(6000);
-        qsizetype deleted = 0;
+        size_t deleted = 0;
         for (int64_t total = before.total; total > limit && deleted < before.order.size();) {
-            total -= before.order[deleted++].section(' ', 1, 1).toLongLong();
+            total -= QString::fromStdString(before.order[deleted++]).section(' ', 1, 1).toLongLong();
         }
         const folder::CleanResult result = folder::cleanFolder(path, limit, 700, false);
-        EXPECT_EQ(result.deletedCount, deleted);
+        EXPECT_EQ(size_t(result.deletedCount), deleted);
         EXPECT_EQ(result.outcome, limit < 0 && deleted == before.order.size()
                                       ? CleanOutcome::DeleteFailed
                                       : CleanOutcome::Store);
-        EXPECT_EQ(fullScan(path).order, before.order.mid(deleted));
+        EXPECT_EQ(fullScan(path).order,
+                  std::vector<std::string>(before.order.begin() + deleted, before.order.end()));
     }
 
     // In stop mode the decision and the remaining shots follow the full reading's total.
@@ -333,12 +336,12 @@ protected:
         const FullScan scan = fullScan(path);
         ASSERT_EQ(total, scan.total);
         const std::optional<PictureIndex::Picture> oldest = index().oldest();
-        ASSERT_EQ(oldest ? describe(oldest->name, oldest->size, oldest->modifiedNs) : QString(),
-                  scan.order.value(0));
+        ASSERT_EQ(oldest ? describe(oldest->name, oldest->size, oldest->modifiedNs) : "",
+                  scan.order.empty() ? "" : scan.order.front());
         if (index().following()) {
-            QStringList order;
+            std::vector<std::string> order;
             for (const PictureIndex::Picture& p : index().oldestFirst()) {
-                order << describe(p.name, p.size, p.modifiedNs);
+                order.push_back(describe(p.name, p.size, p.modifiedNs));
             }
             ASSERT_EQ(order, scan.order);
         }
