@@ -21,6 +21,16 @@ namespace bench {
 
 constexpr int64_t kPictureSize = 300054;
 
+// A new temporary folder for a benchmark's pictures. Ends the benchmark when none can be made.
+inline std::filesystem::path temporaryRoot() {
+    char name[] = "/tmp/koroncam-bench-XXXXXX";
+    if (::mkdtemp(name) == nullptr) {
+        std::perror("mkdtemp");
+        std::exit(2);
+    }
+    return name;
+}
+
 // A sparse file of `size` bytes (a length without blocks, so no disk space is used), last
 // modified at `seconds`. Written under a hidden name and renamed into place, as the program
 // writes its pictures. Ends the benchmark when the file cannot be made.

@@ -1,10 +1,11 @@
 // One clean-up pass before a shot reading the folder in full (as the program does where it cannot
 // follow the folder; bench_folder_index measures the index), nothing over the limit, over a
 // folder of many pictures, against a plain std::filesystem scan doing the same work: the same
-// name filter, every picture's length and time, the total and the oldest. Prints medians of elapsed time and of the thread's
-// CPU time (user and system), and their ratios. The verdict is on CPU time: both scans are
-// single-threaded and find everything cached, so on an idle machine elapsed equals CPU time,
-// while on a shared one elapsed time also counts waiting for a processor. Fails above 0.6.
+// name filter, every picture's length and time, the total and the oldest. Prints medians of
+// elapsed time and of the thread's CPU time (user and system), and their ratios. The verdict is
+// on CPU time: both scans are single-threaded and find everything cached, so on an idle machine
+// elapsed equals CPU time, while on a shared one elapsed time also counts waiting for a
+// processor. Fails above 0.6.
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
@@ -13,8 +14,6 @@
 #include <vector>
 #include <benchmark/benchmark.h>
 #include <QString>
-
-#include <unistd.h>
 
 #include "BenchFolder.h"
 #include "folder/PictureFolder.h"
@@ -82,12 +81,7 @@ BaselineScan filesystemScan(const fs::path& folder) {
 }  // namespace
 
 int main() {
-    char tmpl[] = "/tmp/koroncam-bench-XXXXXX";
-    if (::mkdtemp(tmpl) == nullptr) {
-        std::perror("mkdtemp");
-        return 2;
-    }
-    const fs::path root(tmpl);
+    const fs::path root = bench::temporaryRoot();
     bool pass = true;
 
     std::printf("%8s | %-27s | %-27s | %s\n", "", "clean-up pass", "std::filesystem scan", "ratio");

@@ -15,8 +15,6 @@
 #include <vector>
 #include <QString>
 
-#include <unistd.h>
-
 #include "BenchFolder.h"
 #include "folder/PictureFolder.h"
 #include "folder/PictureIndex.h"
@@ -65,8 +63,7 @@ public:
 
     // The shot of the tick before (not timed), then the clean-up, timed: one picture deleted.
     bench::Time tick(PictureIndex& index) {
-        bench::sparseFile(folder_ / bench::pictureName(next_), kPictureSize,
-                          1'700'000'000 + next_);
+        bench::sparseFile(folder_ / bench::pictureName(next_), kPictureSize, 1'700'000'000 + next_);
         ++next_;
         folder::CleanResult result;
         const bench::Time time = bench::timeOf(
@@ -93,12 +90,7 @@ private:
 }  // namespace
 
 int main() {
-    char tmpl[] = "/tmp/koroncam-bench-XXXXXX";
-    if (::mkdtemp(tmpl) == nullptr) {
-        std::perror("mkdtemp");
-        return 2;
-    }
-    const fs::path root(tmpl);
+    const fs::path root = bench::temporaryRoot();
     bool pass = true;
 
     std::printf("%8s | %10s %9s | %10s | %12s | %8s\n", "pictures", "build ms", "memory MB",
@@ -138,14 +130,16 @@ int main() {
         const bool barred = count == kBarCount;
         const bool ratioHolds = ratio <= kRatioBar;
         const bool tickHolds = ours <= kTickBar;
-        std::printf("SUMMARY|delete-mode tick, %d pictures (CPU)|%.4f ms|full reading per tick|"
-                    "%.2f ms|%.4fx|%s|%s\n",
-                    count, ours, theirs, ratio, barred ? "<= 0.05x" : "-",
-                    barred ? (ratioHolds ? "PASS" : "FAIL") : "-");
+        std::printf(
+            "SUMMARY|delete-mode tick, %d pictures (CPU)|%.4f ms|full reading per tick|"
+            "%.2f ms|%.4fx|%s|%s\n",
+            count, ours, theirs, ratio, barred ? "<= 0.05x" : "-",
+            barred ? (ratioHolds ? "PASS" : "FAIL") : "-");
         if (barred) {
-            std::printf("SUMMARY|delete-mode tick, %d pictures (CPU), absolute|%.4f ms|-|-|-|"
-                        "<= 1 ms|%s\n",
-                        count, ours, tickHolds ? "PASS" : "FAIL");
+            std::printf(
+                "SUMMARY|delete-mode tick, %d pictures (CPU), absolute|%.4f ms|-|-|-|"
+                "<= 1 ms|%s\n",
+                count, ours, tickHolds ? "PASS" : "FAIL");
             pass = pass && ratioHolds && tickHolds;
 
             // Shooting on in delete mode: the folder stays within its limit.
@@ -158,20 +152,21 @@ int main() {
                 largest = std::max(largest, index.total());
             }
             fullReading.refresh();
-            const size_t files = size_t(std::distance(fs::directory_iterator(root / std::to_string(count)),
-                                                      fs::directory_iterator{}));
-            const bool kept = largest <= pictures.limit() &&
-                              fullReading.total() == index.total() &&
+            const size_t files = size_t(std::distance(
+                fs::directory_iterator(root / std::to_string(count)), fs::directory_iterator{}));
+            const bool kept = largest <= pictures.limit() && fullReading.total() == index.total() &&
                               fullReading.total() <= pictures.limit() && files == size_t(count);
             pass = pass && kept;
-            std::printf("delete mode, 300 ticks: largest total %lld bytes, limit %lld, %zu files "
-                        "at the end, full reading %lld bytes\n",
-                        static_cast<long long>(largest), static_cast<long long>(pictures.limit()),
-                        files, static_cast<long long>(fullReading.total()));
-            std::printf("SUMMARY|delete mode, %d pictures, 300 ticks: largest total|%.1f MB|"
-                        "limit|%.1f MB|%.4fx|<= 1x|%s\n",
-                        count, double(largest) / 1048576, double(pictures.limit()) / 1048576,
-                        double(largest) / double(pictures.limit()), kept ? "PASS" : "FAIL");
+            std::printf(
+                "delete mode, 300 ticks: largest total %lld bytes, limit %lld, %zu files "
+                "at the end, full reading %lld bytes\n",
+                static_cast<long long>(largest), static_cast<long long>(pictures.limit()), files,
+                static_cast<long long>(fullReading.total()));
+            std::printf(
+                "SUMMARY|delete mode, %d pictures, 300 ticks: largest total|%.1f MB|"
+                "limit|%.1f MB|%.4fx|<= 1x|%s\n",
+                count, double(largest) / 1048576, double(pictures.limit()) / 1048576,
+                double(largest) / double(pictures.limit()), kept ? "PASS" : "FAIL");
         }
         fs::remove_all(root / std::to_string(count));
     }

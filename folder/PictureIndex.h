@@ -16,8 +16,7 @@
 
 namespace platform {
 class FolderWatch;
-struct FileInfo;
-}  // namespace platform
+}
 
 namespace folder {
 
