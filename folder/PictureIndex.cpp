@@ -16,8 +16,8 @@ bool exactName(const QString& name) {
 }
 
 // The scan's order of pictures: time, then pattern (BMP before PNG), then listing order.
-bool olderThan(int64_t timeA, size_t patternA, const QString& nameA, int64_t timeB,
-               size_t patternB, const QString& nameB) {
+bool olderThan(int64_t timeA, size_t patternA, const QString& nameA, int64_t timeB, size_t patternB,
+               const QString& nameB) {
     if (timeA != timeB) {
         return timeA < timeB;
     }
@@ -84,26 +84,31 @@ void PictureIndex::applyChanges() {
 void PictureIndex::readInFull() {
     ++fullReads_;
     try {
-        if (following()) {
-            try {
-                clear();
-                platform::forEachFile(folder_, patterns_,
-                                      [&](size_t pattern, const platform::FileInfo& file) {
-                                          if (!exactName(file.name)) {
-                                              throw NameNotExact{};
-                                          }
-                                          add(file.name, file.size, file.modifiedNs, pattern);
-                                      });
-                return;
-            } catch (const NameNotExact&) {
-                watch_.reset();
-            }
+        if (!following() || !indexInFull()) {
+            watch_.reset();
+            scanInFull();
         }
-        scanInFull();
     } catch (...) {
-        watch_.reset();
+        watch_.reset();  // the next refresh reads in full again
         clear();
         throw;
+    }
+}
+
+bool PictureIndex::indexInFull() {
+    clear();
+    try {
+        platform::forEachFile(folder_, patterns_,
+                              [&](size_t pattern, const platform::FileInfo& file) {
+                                  if (!exactName(file.name)) {
+                                      throw NameNotExact{};
+                                  }
+                                  add(file.name, file.size, file.modifiedNs, pattern);
+                              });
+        return true;
+    } catch (const NameNotExact&) {
+        clear();
+        return false;
     }
 }
 
@@ -113,9 +118,9 @@ void PictureIndex::scanInFull() {
     clear();
     platform::forEachFile(folder_, patterns_, [&](size_t pattern, const platform::FileInfo& file) {
         total_ += file.size;
-        if (!scannedOldest_ || olderThan(file.modifiedNs, pattern, file.name,
-                                         scannedOldest_->modifiedNs, scannedPattern_,
-                                         scannedOldest_->name)) {
+        if (!scannedOldest_ ||
+            olderThan(file.modifiedNs, pattern, file.name, scannedOldest_->modifiedNs,
+                      scannedPattern_, scannedOldest_->name)) {
             scannedOldest_ = Picture{file.name, file.size, file.modifiedNs};
             scannedPattern_ = pattern;
         }

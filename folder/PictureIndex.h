@@ -80,6 +80,8 @@ private:
     };
 
     void readInFull();
+    // Every picture into the index; false, with nothing kept, when a name is not exact.
+    bool indexInFull();
     void scanInFull();
     void applyChanges();
     void remeasure(const QString& name);

@@ -439,4 +439,18 @@ TEST_F(PictureIndexRun, AMissingFolderIsFollowedOnceItExists) {
     expectSameAsFullScan("shot");
 }
 
+// Names that are not valid UTF-8 look alike once decoded: such a folder is read in full.
+TEST_F(PictureIndexRun, NamesThatAreNotUtf8AreReadInFull) {
+    usePath(QString());
+    elsewhere({create(at("kcPic1.bmp"), 100)});
+    expectSameAsFullScan("one picture");
+    EXPECT_TRUE(index().following());
+    const std::string folderName = QFile::encodeName(folderPath).toStdString();
+    elsewhere(
+        {create(folderName + "kcPic\xff.bmp", 200), create(folderName + "kcPic\xfe.bmp", 400)});
+    expectSameAsFullScan("two names alike");
+    EXPECT_EQ(folder::GetPathSize(path), 700);
+    EXPECT_FALSE(index().following());
+}
+
 }  // namespace
