@@ -1,54 +1,33 @@
-// One clean-up pass before a shot (scan, nothing over the limit) over a folder of many pictures,
-// against a plain std::filesystem scan doing the same work: the same name filter, every picture's
-// length and time, the total and the oldest. Prints medians of elapsed time and of the thread's
-// CPU time (user and system), and their ratios. The verdict is on CPU time: both scans are
-// single-threaded and find everything cached, so on an idle machine elapsed equals CPU time,
-// while on a shared one elapsed time also counts waiting for a processor. Fails above 0.6.
-#include <algorithm>
+// One clean-up pass before a shot reading the folder in full (as the program does where it cannot
+// follow the folder; bench_folder_index measures the index), nothing over the limit, over a
+// folder of many pictures, against a plain std::filesystem scan doing the same work: the same
+// name filter, every picture's length and time, the total and the oldest. Prints medians of
+// elapsed time and of the thread's CPU time (user and system), and their ratios. The verdict is
+// on CPU time: both scans are single-threaded and find everything cached, so on an idle machine
+// elapsed equals CPU time, while on a shared one elapsed time also counts waiting for a
+// processor. Fails above 0.6.
 #include <cctype>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <ctime>
 #include <filesystem>
 #include <string>
 #include <vector>
 #include <benchmark/benchmark.h>
-#include <QDateTime>
 #include <QString>
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
+#include "BenchFolder.h"
 #include "folder/PictureFolder.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-constexpr double kBar = 0.6;
-constexpr int64_t kPictureSize = 300054;
+using bench::fillFolder;
+using bench::kPictureSize;
+using bench::Time;
+using bench::timeOf;
 
-// Pictures as the program names them, one a second, every fifth compressed; sparse files.
-void fillFolder(const fs::path& folder, int count) {
-    const QDateTime start(QDate(2024, 1, 1), QTime(0, 0, 0));
-    for (int i = 0; i < count; ++i) {
-        const QString name = QStringLiteral("kcPic") +
-                             start.addSecs(i).toString(QStringLiteral("yyyy-MM-dd-hh-mm-ss")) +
-                             (i % 5 == 0 ? QStringLiteral(".png") : QStringLiteral(".bmp"));
-        const std::string path = (folder / name.toStdString()).string();
-        const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-        if (fd < 0 || ::ftruncate(fd, kPictureSize) != 0) {
-            std::perror(path.c_str());
-            std::exit(2);
-        }
-        const timespec time{1'700'000'000 + i, 0};
-        const timespec times[2] = {time, time};
-        ::futimens(fd, times);
-        ::close(fd);
-    }
-}
+constexpr double kBar = 0.6;
 
 bool endsWithIgnoringCase(const std::string& name, const char* suffix) {
     const size_t n = std::char_traits<char>::length(suffix);
@@ -99,42 +78,10 @@ BaselineScan filesystemScan(const fs::path& folder) {
     return scan;
 }
 
-struct Time {
-    double elapsed = 0;  // milliseconds
-    double cpu = 0;      // milliseconds of this thread, user and system
-};
-
-double cpuMilliseconds() {
-    timespec t{};
-    ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-    return double(t.tv_sec) * 1e3 + double(t.tv_nsec) / 1e6;
-}
-
-template <typename F>
-Time timeOf(F&& work) {
-    const double cpuStart = cpuMilliseconds();
-    const auto start = std::chrono::steady_clock::now();
-    work();
-    const auto end = std::chrono::steady_clock::now();
-    return {std::chrono::duration<double, std::milli>(end - start).count(),
-            cpuMilliseconds() - cpuStart};
-}
-
-double median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    const size_t mid = values.size() / 2;
-    return values.size() % 2 == 1 ? values[mid] : (values[mid - 1] + values[mid]) / 2;
-}
-
 }  // namespace
 
 int main() {
-    char tmpl[] = "/tmp/koroncam-bench-XXXXXX";
-    if (::mkdtemp(tmpl) == nullptr) {
-        std::perror("mkdtemp");
-        return 2;
-    }
-    const fs::path root(tmpl);
+    const fs::path root = bench::temporaryRoot();
     bool pass = true;
 
     std::printf("%8s | %-27s | %-27s | %s\n", "", "clean-up pass", "std::filesystem scan", "ratio");
@@ -147,13 +94,15 @@ int main() {
         const QString path = QString::fromStdString(folder.string()) + QLatin1Char('/');
         const int64_t limit = folder::limitBytes(1 << 20);  // far above: nothing to delete
 
+        folder::PictureIndex scan(path, false);  // reads the folder in full every time
+
         // Alternate the two, so both see the same cache and machine load; the first round warms.
         const int rounds = count <= 1000 ? 41 : count <= 10000 ? 15 : 9;
         std::vector<double> oursElapsed, oursCpu, theirsElapsed, theirsCpu;
         for (int round = 0; round <= rounds; ++round) {
             folder::CleanResult result;
             const Time a =
-                timeOf([&] { result = folder::cleanFolder(path, limit, kPictureSize, true); });
+                timeOf([&] { result = folder::cleanFolder(scan, limit, kPictureSize, true); });
             benchmark::DoNotOptimize(result);
             BaselineScan scan;
             const Time b = timeOf([&] { scan = filesystemScan(folder); });
@@ -171,10 +120,10 @@ int main() {
                 theirsCpu.push_back(b.cpu);
             }
         }
-        const double a = median(oursElapsed);
-        const double aCpu = median(oursCpu);
-        const double b = median(theirsElapsed);
-        const double bCpu = median(theirsCpu);
+        const double a = bench::medianOf(oursElapsed);
+        const double aCpu = bench::medianOf(oursCpu);
+        const double b = bench::medianOf(theirsElapsed);
+        const double bCpu = bench::medianOf(theirsCpu);
         pass = pass && aCpu / bCpu <= kBar;
         std::printf("%8d | %8.2f %8.2f %9.2f | %8.2f %8.2f %9.2f | %7.2f %7.2f\n", count, a, aCpu,
                     aCpu * 1000 / count, b, bCpu, bCpu * 1000 / count, a / b, aCpu / bCpu);

@@ -1,7 +1,6 @@
 #include "folder/PictureFolder.h"
 
 #include <cmath>
-#include <vector>
 
 #include "platform/Errors.h"
 #include "platform/Files.h"
@@ -10,51 +9,6 @@ namespace folder {
 namespace {
 
 constexpr int64_t kMegabyte = 1024 * 1024;
-
-struct Scan {
-    int64_t total = 0;
-    bool found = false;
-    QString oldestName;  // full name
-    int64_t oldestSize = 0;
-    int64_t oldestTime = 0;
-    size_t oldestPattern = 0;
-};
-
-// The pictures, measured in one reading of the folder. The patterns are appended to `path` as a
-// wildcard path, so the folder is what precedes its last "/"; a picture's full name is that
-// folder followed by its name.
-//
-// The oldest picture is the first one met with the earliest time when the BMP pictures are
-// looked at in listing order and then the PNG pictures: that is the least by time, then pattern,
-// then listing order, which needs no sorted listing.
-Scan scanPictures(const QString& path) {
-    const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
-    const QString folder = path.left(slash + 1);
-    const QString prefix = path.mid(slash + 1);
-    Scan scan;
-    QString oldest;  // bare name
-    platform::forEachFile(
-        folder, {prefix + kBmpPattern, prefix + kPngPattern},
-        [&](size_t pattern, const platform::FileInfo& file) {
-            scan.total += file.size;
-            const bool older =
-                !scan.found || file.modifiedNs < scan.oldestTime ||
-                (file.modifiedNs == scan.oldestTime &&
-                 (pattern < scan.oldestPattern ||
-                  (pattern == scan.oldestPattern && platform::listedBefore(file.name, oldest))));
-            if (older) {
-                scan.found = true;
-                oldest = file.name;
-                scan.oldestSize = file.size;
-                scan.oldestTime = file.modifiedNs;
-                scan.oldestPattern = pattern;
-            }
-        });
-    if (scan.found) {
-        scan.oldestName = folder + oldest;
-    }
-    return scan;
-}
 
 void requirePositiveShot(int64_t shot) {
     if (shot <= 0) {
@@ -85,22 +39,30 @@ double gaugeMaximum(int32_t maxpathsize, int64_t shot) {
 }
 
 int64_t GetPathSize(const QString& path) {
-    return scanPictures(path).total;
+    PictureIndex& index = pictureIndex(path);
+    index.refresh();
+    return index.total();
 }
 
 CleanResult cleanFolder(const QString& path, int64_t limit, int64_t shot, bool stopiffull) {
+    return cleanFolder(pictureIndex(path), limit, shot, stopiffull);
+}
+
+CleanResult cleanFolder(PictureIndex& index, int64_t limit, int64_t shot, bool stopiffull) {
     CleanResult result;
     bool firstScan = true;
     // A loop, not recursion: lowering the limit a long way deletes many pictures in one call.
     for (;;) {
-        const Scan scan = scanPictures(path);
+        index.refresh();
+        const int64_t total = index.total();
+        const std::optional<PictureIndex::Picture> oldest = index.oldest();
         if (firstScan) {
             firstScan = false;
             if (stopiffull || shot > 0) {
-                result.remaining = remainingShots(limit, scan.total, shot);
+                result.remaining = remainingShots(limit, total, shot);
             }
         }
-        if (scan.total <= limit) {
+        if (total <= limit) {
             result.outcome = CleanOutcome::Store;
             return result;
         }
@@ -109,22 +71,23 @@ CleanResult cleanFolder(const QString& path, int64_t limit, int64_t shot, bool s
             return result;
         }
         // Over the limit with nothing to delete happens only with a negative limit.
-        if (!scan.found) {
+        if (!oldest) {
             result.outcome = CleanOutcome::DeleteFailed;
-            result.failedName = path;
+            result.failedName = index.path();
             result.reason = QStringLiteral("削除できる画像がありません");
             return result;
         }
+        const QString oldestName = index.folder() + oldest->name;
         try {
-            platform::removeFile(scan.oldestName);
+            platform::removeFile(oldestName);
         } catch (const platform::Error& e) {
             result.outcome = CleanOutcome::DeleteFailed;
-            result.failedName = scan.oldestName;
+            result.failedName = oldestName;
             result.reason = e.message();
             return result;
         }
         ++result.deletedCount;
-        if (scan.total - scan.oldestSize <= limit) {
+        if (total - oldest->size <= limit) {
             result.outcome = CleanOutcome::Store;
             return result;
         }

@@ -7,6 +7,8 @@
 #include <optional>
 #include <QString>
 
+#include "folder/PictureIndex.h"
+
 namespace folder {
 
 // The stored pictures, matched without regard to letter case.
@@ -33,7 +35,8 @@ double remainingShots(int64_t limit, int64_t total, int64_t shot);
 double gaugeMaximum(int32_t maxpathsize, int64_t shot);
 
 // The total length of the pictures in `path` (a folder path ending with "/": the patterns are
-// appended to it directly). Throws platform::Error when the folder cannot be read.
+// appended to it directly), from the folder's index. Throws platform::Error when the folder cannot
+// be read.
 int64_t GetPathSize(const QString& path);
 
 enum class CleanOutcome {
@@ -52,11 +55,15 @@ struct CleanResult {
     int deletedCount = 0;
 };
 
-// The clean-up before a shot. Scans the pictures (the BMP pattern in listing order, then the PNG
-// pattern); within the limit (total <= limit) the shot may be stored. Over the limit it either
-// reports the folder full (`stopiffull`) or deletes the oldest picture, rescanning and deleting
-// again while the folder stays over the limit. Throws platform::Error when the folder cannot be
-// read, or when `stopiffull` is set and `shot` is not positive.
+// The clean-up before a shot, on the pictures as `index` has them after a refresh (the BMP
+// pattern in listing order, then the PNG pattern); within the limit (total <= limit) the shot may
+// be stored. Over the limit it either reports the folder full (`stopiffull`) or deletes the oldest
+// picture, refreshing and deleting again while the folder stays over the limit. Throws
+// platform::Error when the folder cannot be read, or when `stopiffull` is set and `shot` is not
+// positive.
+CleanResult cleanFolder(PictureIndex& index, int64_t limit, int64_t shot, bool stopiffull);
+
+// The same on the index of the picture folder `path`.
 CleanResult cleanFolder(const QString& path, int64_t limit, int64_t shot, bool stopiffull);
 
 }  // namespace folder

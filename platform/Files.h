@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <vector>
 #include <QString>
 
@@ -26,6 +27,10 @@ std::vector<FileInfo> listFiles(const QString& folder, const QString& pattern);
 void forEachFile(const QString& folder, const std::vector<QString>& patterns,
                  const std::function<void(size_t pattern, const FileInfo& file)>& visit);
 
+// `name` in `folder` measured by the rules of a listing: empty when it is hidden, gone, or not a
+// regular file. Throws platform::Error when it cannot be measured for another reason.
+std::optional<FileInfo> measureFile(const QString& folder, const QString& name);
+
 // The order of a listing: true when the name `a` comes before `b`. Letter case is ignored; names
 // that differ only in case follow their code points.
 bool listedBefore(const QString& a, const QString& b);
@@ -44,6 +49,12 @@ bool wildcardMatch(const QString& name, const QString& pattern);
 
 // Deletes the file `path`. Throws platform::Error with the reason when it cannot.
 void removeFile(const QString& path);
+
+// The program's own changes to files: replaceFile, removeFile and the encoder library report each
+// file they have written or deleted (its path as the caller gave it), so that whoever follows a
+// folder sees the change at once. One listener; it must not throw.
+void setOwnChangeListener(std::function<void(const QString& path)> listener);
+void reportOwnChange(const QString& path);
 
 // Faults that tests inject into the calls above; production code leaves them empty. Root ignores
 // file modes, so a test cannot make a deletion fail or a file vanish on cue without them.

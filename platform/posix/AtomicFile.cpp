@@ -8,6 +8,7 @@
 
 #include "platform/Errors.h"
 #include "platform/SystemError.h"
+#include "platform/Files.h"
 
 namespace platform {
 namespace {
@@ -68,8 +69,10 @@ int tryReplaceFile(const QString& path, const QByteArray& bytes) {
     }
     if (error != 0) {
         ::unlink(temp.constData());
+        return error;
     }
-    return error;
+    reportOwnChange(path);
+    return 0;
 }
 
 }  // namespace

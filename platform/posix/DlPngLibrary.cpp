@@ -2,6 +2,7 @@
 
 #include <dlfcn.h>
 
+#include "platform/Files.h"
 #include "pngsaver.h"
 
 namespace platform {
@@ -31,8 +32,12 @@ int16_t DlPngLibrary::bmpToPng(const QString& bmpPath, const QString& pngPath,
             return PNGSAVER_ERR_NO_LIBRARY;
         }
     }
-    return entry_(bmpPath.toUtf8().constData(), pngPath.toUtf8().constData(),
-                  options.toUtf8().constData());
+    const int16_t result = entry_(bmpPath.toUtf8().constData(), pngPath.toUtf8().constData(),
+                                  options.toUtf8().constData());
+    if (result == PNGSAVER_OK) {
+        reportOwnChange(pngPath);
+    }
+    return result;
 }
 
 }  // namespace platform

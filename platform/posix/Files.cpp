@@ -154,6 +154,11 @@ bool isDirectory(const QString& path) {
     return ::stat(QFile::encodeName(path).constData(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
+std::function<void(const QString&)>& ownChangeListener() {
+    static std::function<void(const QString&)> listener;
+    return listener;
+}
+
 }  // namespace
 
 FileHooks& fileHooks() {
@@ -261,6 +266,35 @@ void forEachFile(const QString& folder, const std::vector<QString>& patterns,
     }
 }
 
+std::optional<FileInfo> measureFile(const QString& folder, const QString& name) {
+    if (name.isEmpty() || name.startsWith(QLatin1Char('.'))) {
+        return std::nullopt;
+    }
+    const QString path = (folder.isEmpty() ? QStringLiteral("./") : folder) + name;
+    struct stat st {};
+    if (::fstatat(AT_FDCWD, QFile::encodeName(path).constData(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+        if (errno == ENOENT || errno == ENOTDIR) {
+            return std::nullopt;
+        }
+        throw readError(folder, errno);
+    }
+    if (!S_ISREG(st.st_mode)) {
+        return std::nullopt;
+    }
+    return FileInfo{name, st.st_size,
+                    int64_t(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec};
+}
+
+void setOwnChangeListener(std::function<void(const QString& path)> listener) {
+    ownChangeListener() = std::move(listener);
+}
+
+void reportOwnChange(const QString& path) {
+    if (ownChangeListener()) {
+        ownChangeListener()(path);
+    }
+}
+
 bool isPlainFile(const QString& path) {
     // Unlike a listing, this follows symbolic links: callers ask whether they can open the file
     // (a shared library is often installed as a link to its versioned name).
@@ -301,6 +335,7 @@ void removeFile(const QString& path) {
     if (error != 0) {
         throw Error(describeError(error));
     }
+    reportOwnChange(path);
 }
 
 }  // namespace platform

@@ -1,0 +1,114 @@
+#pragma once
+// The pictures of the picture folder, kept in memory: read in full once, then followed through
+// the program's own changes and the kernel's reports of everyone else's, so that looking at a
+// folder of 100,000 pictures costs what looking at one of 10 does. Where changes cannot be
+// followed exactly (a file system that does not report them, the kernel's limits reached, reports
+// lost), every look reads the folder in full: slower, never different.
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <set>
+#include <unordered_map>
+#include <vector>
+#include <QHashFunctions>
+#include <QString>
+
+namespace platform {
+class FolderWatch;
+}
+
+namespace folder {
+
+class PictureIndex {
+public:
+    struct Picture {
+        QString name;  // the bare file name
+        int64_t size = 0;
+        int64_t modifiedNs = 0;
+    };
+
+    // The pictures of `path`: a folder path ending with "/", or (as the settings may hold it) a
+    // folder path followed by the beginning of every picture name. With `follow` false every
+    // refresh reads the folder in full, as the program did before it kept an index.
+    explicit PictureIndex(const QString& path, bool follow = true);
+    ~PictureIndex();
+    PictureIndex(const PictureIndex&) = delete;
+    PictureIndex& operator=(const PictureIndex&) = delete;
+
+    const QString& path() const { return path_; }
+    // The folder the pictures lie in, ending with "/" unless empty; a picture's full name is this
+    // followed by its name.
+    const QString& folder() const { return folder_; }
+
+    // Brings the pictures up to date with the folder: applies the changes reported since the last
+    // look, or reads the folder in full when it is not followed or changes may have been missed.
+    // Throws platform::Error when the folder cannot be read.
+    void refresh();
+
+    // As of the last refresh and the program's own changes since:
+    // the sum of the pictures' lengths;
+    int64_t total() const { return total_; }
+    // the picture a clean-up deletes first: the earliest modified, among equal times a BMP
+    // picture before a PNG picture, then the first in listing order; empty when there is none.
+    std::optional<Picture> oldest() const;
+    // every picture in that order (empty while the folder is not followed).
+    std::vector<Picture> oldestFirst() const;
+
+    // A file that the program itself has written or deleted, by its full name: measured again at
+    // once when it is a picture of this folder. Never throws: after a failure the next refresh
+    // reads the folder in full.
+    void noteChanged(const QString& fullName) noexcept;
+
+    // True while the folder's changes are followed.
+    bool following() const;
+    // How many times the folder has been read in full.
+    int fullReads() const { return fullReads_; }
+
+private:
+    struct Entry {
+        int64_t size = 0;
+        int64_t modifiedNs = 0;
+        size_t pattern = 0;
+    };
+    using Node = std::pair<const QString, Entry>;
+    struct OlderFirst {
+        bool operator()(const Node* a, const Node* b) const;
+    };
+    struct NameHash {
+        size_t operator()(const QString& name) const { return qHash(name); }
+    };
+
+    void readInFull();
+    // Every picture into the index; false, with nothing kept, when a name is not exact.
+    bool indexInFull();
+    void scanInFull();
+    void applyChanges();
+    void remeasure(const QString& name);
+    int patternOf(const QString& name) const;
+    void add(const QString& name, int64_t size, int64_t modifiedNs, size_t pattern);
+    void erase(const QString& name);
+    void clear();
+
+    QString path_;
+    QString folder_;
+    std::vector<QString> patterns_;  // BMP first, then PNG
+    bool follow_ = true;
+    std::unique_ptr<platform::FolderWatch> watch_;
+    int fullReads_ = 0;
+
+    int64_t total_ = 0;
+    // While followed: every picture, by name and in deletion order.
+    std::unordered_map<QString, Entry, NameHash> byName_;
+    std::set<const Node*, OlderFirst> byAge_;
+    // While not followed: the oldest picture of the last full reading.
+    std::optional<Picture> scannedOldest_;
+    size_t scannedPattern_ = 0;
+};
+
+// The index of the picture folder `path`, one for the process, read by the clean-up, the gauge
+// and the start switch alike. The first use builds it; a use with another `path` (the options
+// dialog changed the folder) replaces it with a new one.
+PictureIndex& pictureIndex(const QString& path);
+
+}  // namespace folder
