@@ -48,10 +48,23 @@ TEST(MakeScreen, ServesAnX11Session) {
     if (QGuiApplication::platformName() != "xcb" || !x11test::TestWindows::open()) {
         GTEST_SKIP() << "Qt does not run as an X11 client here";
     }
+    ScopedEnv wayland("WAYLAND_DISPLAY", "");
+    ScopedEnv type("XDG_SESSION_TYPE", "x11");
     auto screen = platform::makeScreen();
+    EXPECT_NE(dynamic_cast<X11Screen*>(screen.get()), nullptr);
     EXPECT_TRUE(openedOk(*screen));
     EXPECT_TRUE(screen->pressPrintScreen());
     EXPECT_FALSE(screen->clipboardPicture().isNull());
+}
+
+TEST(MakeScreen, AWaylandSessionNeverCapturesItsXDisplay) {
+    if (QGuiApplication::platformName() != "xcb" || !x11test::TestWindows::open()) {
+        GTEST_SKIP() << "Qt does not run as an X11 client here";
+    }
+    // Xwayland's root window reads back black: the X display must not serve.
+    ScopedEnv wayland("WAYLAND_DISPLAY", "wayland-0");
+    auto screen = platform::makeScreen();
+    EXPECT_EQ(dynamic_cast<X11Screen*>(screen.get()), nullptr);
 }
 
 TEST(MakeScreen, WithoutAnXServerReportsTheScreenUnavailable) {
