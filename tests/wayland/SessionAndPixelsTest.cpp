@@ -7,36 +7,13 @@
 #include "platform/ScreenChoice.h"
 #include "platform/wayland/FramePixels.h"
 #include "platform/wayland/WaylandScreen.h"
+#include "support/ScopedEnv.h"
 
 namespace {
 
 using platform::wayland::FrameView;
 using platform::wayland::RawFormat;
-
-class ScopedEnv {
-public:
-    ScopedEnv(const char* name, const char* value) : name_(name) {
-        if (const char* old = std::getenv(name)) {
-            old_ = old;
-        }
-        if (value != nullptr) {
-            setenv(name, value, 1);
-        } else {
-            unsetenv(name);
-        }
-    }
-    ~ScopedEnv() {
-        if (old_) {
-            setenv(name_, old_->c_str(), 1);
-        } else {
-            unsetenv(name_);
-        }
-    }
-
-private:
-    const char* name_;
-    std::optional<std::string> old_;
-};
+using testing_support::ScopedEnv;
 
 TEST(SessionChoice, WaylandByEitherVariable) {
     EXPECT_TRUE(platform::isWaylandSession("wayland-0", ""));

@@ -8,33 +8,14 @@
 
 #include "platform/x11/X11Backend.h"
 #include "platform/ScreenChoice.h"
+#include "support/ScopedEnv.h"
 #include "XTestSupport.h"
 
 namespace {
 
 using platform::x11::X11Screen;
 
-// Sets an environment variable for one test and puts the old value back.
-class ScopedEnv {
-public:
-    ScopedEnv(const char* name, const char* value) : name_(name) {
-        if (const char* old = std::getenv(name)) {
-            old_ = old;
-        }
-        setenv(name, value, 1);
-    }
-    ~ScopedEnv() {
-        if (old_) {
-            setenv(name_, old_->c_str(), 1);
-        } else {
-            unsetenv(name_);
-        }
-    }
-
-private:
-    const char* name_;
-    std::optional<std::string> old_;
-};
+using testing_support::ScopedEnv;
 
 // Whether the screen's capture opens; an X11 screen answers at once.
 bool openedOk(platform::Screen& screen) {
