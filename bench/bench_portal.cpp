@@ -3,7 +3,7 @@
 // the ScreenCast path (the newest frame copied), whichever the desktop serves; beside it the bare
 // copy of a 1920 x 1080 frame measured in the same run. It asks the portal of the session bus,
 // so it runs only when KORONCAM_BENCH_PORTAL=1 says that bus belongs to a test desktop (a real
-// desktop would show its dialog).
+// desktop would show its dialog); KORONCAM_BENCH_PORTAL_TOKEN gives a seeded restore token.
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -68,7 +68,8 @@ int main(int argc, char** argv) {
     bool ok = false;
     QString problem;
     QEventLoop loop;
-    screen->openCapture({}, [&](const platform::CaptureOpened& opened) {
+    const QString token = qEnvironmentVariable("KORONCAM_BENCH_PORTAL_TOKEN");
+    screen->openCapture(token, [&](const platform::CaptureOpened& opened) {
         ok = opened.ok;
         problem = opened.problem;
         loop.quit();
