@@ -5,6 +5,7 @@
 #include <QMainWindow>
 
 #include "gauge/clsMyPbar.h"
+#include "platform/Screen.h"
 #include "settings/FrmOption.h"
 
 class QAction;
@@ -15,12 +16,14 @@ class QTimer;
 
 namespace widgets {
 class PictureBox;
+struct CaptureOpened;
 }
 
 class Form1 : public QMainWindow, public OptionsHost {
     Q_OBJECT
 public:
     explicit Form1(QWidget* parent = nullptr);
+    ~Form1() override;
 
     // Runs the start-up inside the error guard.
     void load();
@@ -60,6 +63,8 @@ private:
     void buildControls();
     void buildMenu();
     void TakeShot();
+    // The screen's answer to a start: shoot, or back to the stopped state with its message.
+    void captureOpened(const platform::CaptureOpened& opened);
     void setStoppedState();
     void setShootingState();
     // Stops shooting through the switch, so the window shows the stopped state; does nothing
@@ -70,6 +75,9 @@ private:
 
     clsMyPbar mypbar;              // the remaining-pictures gauge, drawn into Picture2
     bool busy_ = false;            // a picture is in progress
+    bool opening_ = false;         // started; the screen waits for the desktop's answer
+    bool toldNoActivation_ = false;  // said once this run that PostPet cannot be brought up
+    QString restoreToken_;         // the desktop's permission as kept in the settings file
     double outerHeightTwips_ = 0;  // the height asked for, frame and menu bar included
 
     QWidget* client_ = nullptr;

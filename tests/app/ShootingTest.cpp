@@ -233,12 +233,14 @@ TEST_F(ShootingTest, FullFolderDoesNotRefuseInDeleteMode) {
     EXPECT_TRUE(fake.ui.messages.empty());
 }
 
-TEST_F(ShootingTest, WithoutAnX11SessionTheStartExplainsAndStaysStopped) {
+TEST_F(ShootingTest, WhenTheScreenCannotBeCapturedTheStartExplainsAndStaysStopped) {
     fake.screen.isAvailable = false;
+    fake.screen.problem = "no screen here";
     form->cmdStart_Click();
     ASSERT_EQ(fake.ui.messages.size(), 1u);
-    EXPECT_TRUE(fake.ui.messages[0].text.contains("X11"));
+    EXPECT_EQ(fake.ui.messages[0].text, "no screen here");
     EXPECT_FALSE(timer()->isActive());
+    EXPECT_EQ(color(form.get(), QPalette::Window), QColor(255, 192, 192)) << "nothing changed";
 }
 
 TEST_F(ShootingTest, BatchWindowOpensOverTheFolderAndTheGaugeFollows) {
@@ -256,4 +258,25 @@ TEST_F(ShootingTest, BatchWindowOpensOverTheFolderAndTheGaugeFollows) {
     EXPECT_EQ(pictures(), QStringList({"kcPic1.png"}));
     EXPECT_EQ(before, 5) << "a 600054-byte BMP of 500 x 400";
     EXPECT_EQ(form->gauge().Value(), 7) << "only a small PNG is left";
+}
+
+TEST_F(ShootingTest, WhereWindowsCannotBeBroughtUpTheStartSaysSoOncePerRun) {
+    fake.screen.canActivate = false;
+    form->cmdStart_Click();
+    ASSERT_EQ(fake.ui.messages.size(), 1u);
+    EXPECT_TRUE(fake.ui.lastMessage().contains("前面"));
+    EXPECT_TRUE(timer()->isActive()) << "shooting goes on";
+    tick();
+    EXPECT_EQ(pictures().size(), 1);
+    form->cmdStart_Click();
+    form->cmdStart_Click();
+    EXPECT_EQ(fake.ui.messages.size(), 1u) << "once per run";
+    EXPECT_TRUE(timer()->isActive());
+}
+
+TEST_F(ShootingTest, WithoutBringingPostPetUpNothingIsSaidAboutIt) {
+    globals().settings.kcactive = false;
+    fake.screen.canActivate = false;
+    form->cmdStart_Click();
+    EXPECT_TRUE(fake.ui.messages.empty());
 }

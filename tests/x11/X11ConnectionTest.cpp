@@ -7,49 +7,51 @@
 #include <QGuiApplication>
 
 #include "platform/x11/X11Backend.h"
-#include "platform/x11/X11Screen.h"
+#include "platform/ScreenChoice.h"
+#include "support/ScopedEnv.h"
 #include "XTestSupport.h"
 
 namespace {
 
 using platform::x11::X11Screen;
 
-// Sets an environment variable for one test and puts the old value back.
-class ScopedEnv {
-public:
-    ScopedEnv(const char* name, const char* value) : name_(name) {
-        if (const char* old = std::getenv(name)) {
-            old_ = old;
-        }
-        setenv(name, value, 1);
-    }
-    ~ScopedEnv() {
-        if (old_) {
-            setenv(name_, old_->c_str(), 1);
-        } else {
-            unsetenv(name_);
-        }
-    }
+using testing_support::ScopedEnv;
 
-private:
-    const char* name_;
-    std::optional<std::string> old_;
-};
+// Whether the screen's capture opens; an X11 screen answers at once.
+bool openedOk(platform::Screen& screen) {
+    std::optional<platform::CaptureOpened> opened;
+    screen.openCapture({}, [&](const platform::CaptureOpened& answer) { opened = answer; });
+    EXPECT_TRUE(opened.has_value()) << "no answer at once";
+    return opened && opened->ok;
+}
 
 TEST(MakeScreen, ServesAnX11Session) {
     if (QGuiApplication::platformName() != "xcb" || !x11test::TestWindows::open()) {
         GTEST_SKIP() << "Qt does not run as an X11 client here";
     }
+    ScopedEnv wayland("WAYLAND_DISPLAY", "");
+    ScopedEnv type("XDG_SESSION_TYPE", "x11");
     auto screen = platform::makeScreen();
-    EXPECT_TRUE(screen->available());
+    EXPECT_NE(dynamic_cast<X11Screen*>(screen.get()), nullptr);
+    EXPECT_TRUE(openedOk(*screen));
     EXPECT_TRUE(screen->pressPrintScreen());
     EXPECT_FALSE(screen->clipboardPicture().isNull());
+}
+
+TEST(MakeScreen, AWaylandSessionNeverCapturesItsXDisplay) {
+    if (QGuiApplication::platformName() != "xcb" || !x11test::TestWindows::open()) {
+        GTEST_SKIP() << "Qt does not run as an X11 client here";
+    }
+    // Xwayland's root window reads back black: the X display must not serve.
+    ScopedEnv wayland("WAYLAND_DISPLAY", "wayland-0");
+    auto screen = platform::makeScreen();
+    EXPECT_EQ(dynamic_cast<X11Screen*>(screen.get()), nullptr);
 }
 
 TEST(MakeScreen, WithoutAnXServerReportsTheScreenUnavailable) {
     ScopedEnv display("DISPLAY", ":9999");  // nothing listens there
     auto screen = platform::makeScreen();
-    EXPECT_FALSE(screen->available());
+    EXPECT_FALSE(openedOk(*screen));
     EXPECT_FALSE(screen->pressPrintScreen());
     EXPECT_TRUE(screen->clipboardPicture().isNull());
     EXPECT_FALSE(screen->activateWindow("PostPet"));
@@ -73,7 +75,7 @@ TEST(LostConnection, CallsFailInsteadOfEndingTheProcess) {
     EXPECT_TRUE(screen->clipboardPicture().isNull()) << "an older picture passed for a new one";
     EXPECT_FALSE(screen->activateWindow("PostPet"));
     EXPECT_FALSE(screen->connected());
-    EXPECT_FALSE(screen->available());
+    EXPECT_FALSE(openedOk(*screen));
     EXPECT_FALSE(screen->pressPrintScreen());
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
     screen.reset();  // closing a lost connection must not crash either
