@@ -30,7 +30,6 @@ namespace {
 using platform::twipsToPixels;
 
 const QString kPostPet = QStringLiteral("PostPet");
-const QString kRestoreToken = QStringLiteral("restoretoken");
 const QString kPngLibraryName = QStringLiteral("libpngsaver.so");
 
 // Client area as built, in twips.
@@ -214,7 +213,7 @@ void Form1::mnustart_Click() {
     if (Timer1->isActive()) {
         opening_ = false;
         platform::screen().closeCapture();
-        setStoppedState();
+        showState(false);
         return;
     }
     const double remaining = folder::remainingShots(
@@ -224,7 +223,7 @@ void Form1::mnustart_Click() {
         return;
     }
     try {
-        restoreToken_ = IniManage::ReadIni(IniManage::kCaptureSection, kRestoreToken, {});
+        restoreToken_ = settings::loadRestoreToken();
     } catch (const platform::Error& e) {
         // Without the kept permission the desktop only asks again.
         message(this, e.message());
@@ -237,7 +236,7 @@ void Form1::mnustart_Click() {
     if (opening_) {
         // The desktop is asked (maybe the user, through its dialog): the window shows the
         // shooting state meanwhile, so that ストップ gives up.
-        setShootingState();
+        showState(true);
     }
 }
 
@@ -245,17 +244,22 @@ void Form1::captureOpened(const platform::CaptureOpened& opened) {
     opening_ = false;
     if (opened.restoreToken && *opened.restoreToken != restoreToken_) {
         restoreToken_ = *opened.restoreToken;
-        IniManage::WriteIni(IniManage::kCaptureSection, kRestoreToken, restoreToken_);
+        try {
+            settings::saveRestoreToken(restoreToken_);
+        } catch (const platform::Error& e) {
+            // Shooting goes on; the desktop asks again at the next start.
+            message(this, e.message());
+        }
     }
     if (!opened.ok) {
         if (Timer1->isActive()) {
-            setStoppedState();
+            showState(false);
         }
         message(this, opened.problem);
         return;
     }
     if (!Timer1->isActive()) {
-        setShootingState();
+        showState(true);
     }
     if (currentSettings().kcactive && !platform::screen().canActivateWindows() &&
         !toldNoActivation_) {
@@ -266,28 +270,22 @@ void Form1::captureOpened(const platform::CaptureOpened& opened) {
     }
 }
 
-void Form1::setStoppedState() {
-    mnustart->setText(QStringLiteral("スタート(&S)"));
-    Timer1->stop();
-    setWindowTitle(QStringLiteral("ころんカメラ 停止中"));
-    cmdStart->setText(QStringLiteral("スタート"));
-    mnuOption->setEnabled(true);
-    mnuVersion->setEnabled(true);
-    setBackground(cmdStart, QPalette::Button, kStoppedButton);
-    setBackground(this, QPalette::Window, kStoppedBack);
-    setBackground(client_, QPalette::Window, kStoppedBack);
-}
-
-void Form1::setShootingState() {
-    mnustart->setText(QStringLiteral("ストップ(&S)"));
-    Timer1->start();
-    setWindowTitle(QStringLiteral("ころんカメラ 撮影中"));
-    cmdStart->setText(QStringLiteral("ストップ"));
-    mnuOption->setEnabled(false);
-    mnuVersion->setEnabled(false);
-    setBackground(cmdStart, QPalette::Button, kShootingButton);
-    setBackground(this, QPalette::Window, kShootingBack);
-    setBackground(client_, QPalette::Window, kShootingBack);
+void Form1::showState(bool shooting) {
+    mnustart->setText(shooting ? QStringLiteral("ストップ(&S)") : QStringLiteral("スタート(&S)"));
+    if (shooting) {
+        Timer1->start();
+    } else {
+        Timer1->stop();
+    }
+    setWindowTitle(shooting ? QStringLiteral("ころんカメラ 撮影中")
+                            : QStringLiteral("ころんカメラ 停止中"));
+    cmdStart->setText(shooting ? QStringLiteral("ストップ") : QStringLiteral("スタート"));
+    mnuOption->setEnabled(!shooting);
+    mnuVersion->setEnabled(!shooting);
+    setBackground(cmdStart, QPalette::Button, shooting ? kShootingButton : kStoppedButton);
+    const QColor& back = shooting ? kShootingBack : kStoppedBack;
+    setBackground(this, QPalette::Window, back);
+    setBackground(client_, QPalette::Window, back);
 }
 
 void Form1::stopShooting() {

@@ -17,7 +17,7 @@ class QTimer;
 namespace widgets {
 class PictureBox;
 struct CaptureOpened;
-}
+}  // namespace widgets
 
 class Form1 : public QMainWindow, public OptionsHost {
     Q_OBJECT
@@ -65,20 +65,21 @@ private:
     void TakeShot();
     // The screen's answer to a start: shoot, or back to the stopped state with its message.
     void captureOpened(const platform::CaptureOpened& opened);
-    void setStoppedState();
-    void setShootingState();
+    // The captions, colours and menu items of the stopped or the shooting state; starts or stops
+    // the timer.
+    void showState(bool shooting);
     // Stops shooting through the switch, so the window shows the stopped state; does nothing
     // when the user has already stopped it.
     void stopShooting();
     void setOuterHeight(double twips);
     void applyOuterHeight();
 
-    clsMyPbar mypbar;              // the remaining-pictures gauge, drawn into Picture2
-    bool busy_ = false;            // a picture is in progress
-    bool opening_ = false;         // started; the screen waits for the desktop's answer
+    clsMyPbar mypbar;                // the remaining-pictures gauge, drawn into Picture2
+    bool busy_ = false;              // a picture is in progress
+    bool opening_ = false;           // started; the screen waits for the desktop's answer
     bool toldNoActivation_ = false;  // said once this run that PostPet cannot be brought up
-    QString restoreToken_;         // the desktop's permission as kept in the settings file
-    double outerHeightTwips_ = 0;  // the height asked for, frame and menu bar included
+    QString restoreToken_;           // the desktop's permission as kept in the settings file
+    double outerHeightTwips_ = 0;    // the height asked for, frame and menu bar included
 
     QWidget* client_ = nullptr;
     widgets::PictureBox* Picture1 = nullptr;

@@ -1,14 +1,12 @@
 #pragma once
-// The settings file KoronCam.ini in the settings folder (platform/Places.h): section "init", and
-// "capture" for what the desktop gives to keep.
+// The settings file KoronCam.ini in the settings folder (platform/Places.h), read and written one
+// value at a time; settings/SettingsFile.h knows its keys.
 
 #include <QString>
 
 namespace IniManage {
 
 inline const QString kSection = QStringLiteral("init");
-// The desktop's permission to capture the screen (key "restoretoken"), apart from the settings.
-inline const QString kCaptureSection = QStringLiteral("capture");
 
 // The settings file's full name: the settings folder + "/KoronCam.ini".
 QString iniPath();

@@ -13,6 +13,10 @@ const QString kKcActive = QStringLiteral("kcactive");
 const QString kRunPng = QStringLiteral("runpng");
 const QString kFormMin = QStringLiteral("formmin");
 
+// Section "capture": what the desktop gives to keep.
+const QString kCaptureSection = QStringLiteral("capture");
+const QString kRestoreToken = QStringLiteral("restoretoken");
+
 QString read(const QString& key, const QString& def) {
     return IniManage::ReadIni(IniManage::kSection, key, def);
 }
@@ -50,6 +54,14 @@ void saveOptions(const Settings& s) {
 
 void saveDisplay(const Settings& s) {
     write(kFormMin, booleanText(s.formmin));
+}
+
+QString loadRestoreToken() {
+    return IniManage::ReadIni(kCaptureSection, kRestoreToken, {});
+}
+
+void saveRestoreToken(const QString& token) {
+    IniManage::WriteIni(kCaptureSection, kRestoreToken, token);
 }
 
 }  // namespace settings

@@ -23,4 +23,11 @@ void saveOptions(const Settings& settings);
 // Stores what the compact switch sets: the display. Throws platform::Error as saveOptions does.
 void saveDisplay(const Settings& settings);
 
+// The desktop's permission to capture the screen, kept in a section of its own apart from the
+// settings; the empty text when none is kept. Throws platform::Error as load does.
+QString loadRestoreToken();
+
+// Keeps `token` for the next start. Throws platform::Error as saveOptions does.
+void saveRestoreToken(const QString& token);
+
 }  // namespace settings

@@ -280,3 +280,18 @@ TEST_F(ShootingTest, WithoutBringingPostPetUpNothingIsSaidAboutIt) {
     form->cmdStart_Click();
     EXPECT_TRUE(fake.ui.messages.empty());
 }
+
+TEST_F(ShootingTest, APermissionThatCannotBeKeptIsToldAndShootingGoesOn) {
+    fake.screen.newToken = "token-1";
+    // The settings file turns into a folder of that name: the new permission cannot be written.
+    QFile::remove(fake.iniPath());
+    ASSERT_TRUE(QDir().mkdir(fake.iniPath()));
+    form->cmdStart_Click();
+    ASSERT_EQ(fake.ui.messages.size(), 1u);
+    EXPECT_TRUE(fake.ui.lastMessage().contains("KoronCam.ini"))
+        << fake.ui.lastMessage().toStdString();
+    EXPECT_FALSE(fake.ui.ended());
+    EXPECT_TRUE(timer()->isActive());
+    tick();
+    EXPECT_EQ(pictures().size(), 1);
+}
