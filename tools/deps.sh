@@ -6,7 +6,10 @@ set -euo pipefail
 run_packages=(build-essential cmake pkg-config qt6-base-dev libx11-dev libxext-dev
               libdeflate-dev fonts-noto-cjk)
 test_packages=(libgtest-dev libgmock-dev libpng-dev libbenchmark-dev xvfb xauth openbox
-               xdotool x11-utils clang libclang-rt-14-dev)
+               xdotool x11-utils clang libclang-rt-14-dev
+               sway xwayland mutter pipewire pipewire-bin wireplumber dbus-user-session
+               xdg-desktop-portal xdg-desktop-portal-wlr xdg-desktop-portal-gtk
+               xdg-desktop-portal-gnome libglib2.0-bin zenity at-spi2-core python3-pyatspi)
 
 wanted=("${run_packages[@]}")
 if [ "${1:-run}" = test ]; then
