@@ -473,13 +473,16 @@ void handOver(const QString& path, uid_t user, gid_t group) {
 }  // namespace
 
 void Program::start() {
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    QProcessEnvironment environment =
+        environment_.value_or(QProcessEnvironment::systemEnvironment());
     if (user_) {
         const auto [user, group] = *user_;
         ASSERT_NO_FATAL_FAILURE(handOver(folder(), user, group));
         ASSERT_NO_FATAL_FAILURE(handOver(workingDir_.path(), user, group));
-        environment.insert(QStringLiteral("HOME"), workingDir_.path());
-        environment.remove(QStringLiteral("XDG_RUNTIME_DIR"));
+        if (!environment_) {
+            environment.insert(QStringLiteral("HOME"), workingDir_.path());
+            environment.remove(QStringLiteral("XDG_RUNTIME_DIR"));
+        }
         // In the child, between fork and exec; only async-signal-safe calls.
         process_.setChildProcessModifier([user, group] {
             if (setgroups(0, nullptr) != 0 || setgid(group) != 0 || setuid(user) != 0) {

@@ -17,6 +17,7 @@
 #include <QLockFile>
 #include <QPoint>
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QRect>
 #include <QString>
 #include <QStringList>
@@ -128,6 +129,9 @@ public:
     // folders then: file permissions hold for it, as they do not for root. False when there is
     // no such user.
     bool runAsNobody();
+    // Runs the program, when started, with `environment` (a desktop of the test's own) in place
+    // of the test's own environment.
+    void useEnvironment(const QProcessEnvironment& environment) { environment_ = environment; }
     void start();
     qint64 pid() const;
     // A window of the program's own.
@@ -144,6 +148,7 @@ private:
     QTemporaryDir workingDir_;
     QProcess process_;
     std::optional<std::pair<unsigned, unsigned>> user_;  // user and group ids to run as
+    std::optional<QProcessEnvironment> environment_;
 };
 
 // The picture files in `folder`, in name order.
