@@ -78,6 +78,13 @@ bus_name_owned() {
     busctl --user status "$1" >/dev/null 2>&1
 }
 
+# The tests read and press what the program shows through the accessibility bus; started here,
+# since the bus of the session without a portal starts no service.
+start_accessibility_bus() {
+    launch accessibility /usr/libexec/at-spi-bus-launcher --launch-immediately
+    wait_for 200 bus_name_owned org.a11y.Bus
+}
+
 start_sway() {
     local with_portal="$1"
     export XDG_CURRENT_DESKTOP=sway XDG_SESSION_TYPE=wayland WLR_BACKENDS=headless \
@@ -104,12 +111,14 @@ EOF
     wait_for 200 test -S "/tmp/.X11-unix/X${DISPLAY#:}" || return 1
     dbus-update-activation-environment WAYLAND_DISPLAY DISPLAY XDG_CURRENT_DESKTOP \
         XDG_SESSION_TYPE XDG_RUNTIME_DIR SWAYSOCK || return 1
+    start_accessibility_bus || return 1
     [ "$with_portal" = yes ] || return 0
     launch pipewire pipewire
     wait_for 200 test -S "$XDG_RUNTIME_DIR/pipewire-0" || return 1
     launch wireplumber wireplumber
     launch portal-wlr /usr/libexec/xdg-desktop-portal-wlr
     launch portal /usr/libexec/xdg-desktop-portal
+    wait_for 300 bus_name_owned org.freedesktop.portal.Desktop || return 1
     wait_for 300 portal_offers org.freedesktop.portal.Screenshot
 }
 
@@ -147,7 +156,9 @@ start_mutter() {
     wait_for 200 test -S "/tmp/.X11-unix/X${DISPLAY#:}" || return 1
     dbus-update-activation-environment WAYLAND_DISPLAY DISPLAY XDG_CURRENT_DESKTOP \
         XDG_SESSION_TYPE XDG_RUNTIME_DIR || return 1
+    start_accessibility_bus || return 1
     launch portal /usr/libexec/xdg-desktop-portal
+    wait_for 300 bus_name_owned org.freedesktop.portal.Desktop || return 1
     wait_for 300 portal_offers org.freedesktop.portal.ScreenCast
 }
 
@@ -196,8 +207,8 @@ fi
 
 kind="${1:-}"
 case "$kind" in
-    sway | bare) needed=(sway Xwayland) ;;
-    mutter) needed=(mutter Xwayland pipewire wireplumber gdbus /usr/libexec/xdg-desktop-portal
+    sway | bare) needed=(sway Xwayland /usr/libexec/at-spi-bus-launcher) ;;
+    mutter) needed=(mutter Xwayland /usr/libexec/at-spi-bus-launcher pipewire wireplumber gdbus /usr/libexec/xdg-desktop-portal
         /usr/libexec/xdg-desktop-portal-gnome) ;;
     *)
         echo "usage: $0 sway|mutter|bare" >&2
