@@ -29,6 +29,7 @@ namespace {
 using platform::twipsToPixels;
 
 const QString kPostPet = QStringLiteral("PostPet");
+const QString kRestoreToken = QStringLiteral("restoretoken");
 const QString kPngLibraryName = QStringLiteral("libpngsaver.so");
 
 // Client area as built, in twips.
@@ -73,6 +74,11 @@ Form1::Form1(QWidget* parent) : QMainWindow(parent) {
     buildMenu();
     setFixedSize(twipsToPixels(kClientWidth),
                  twipsToPixels(kClientHeight) + menuBar()->sizeHint().height());
+}
+
+Form1::~Form1() {
+    // The desktop's screen sharing ends with the window, not at the end of the process.
+    platform::screen().closeCapture();
 }
 
 void Form1::buildControls() {
@@ -222,6 +228,8 @@ void Form1::mnustart_Click() {
     SetPbar();
     const int64_t shot = folder::shotSize(currentSettings().runpng, globals().bmpsize);
     if (Timer1->isActive()) {
+        opening_ = false;
+        platform::screen().closeCapture();
         setStoppedState();
         return;
     }
@@ -231,13 +239,47 @@ void Form1::mnustart_Click() {
         message(this, QStringLiteral("フォルダが一杯でスタートできません"));
         return;
     }
-    if (!platform::screen().available()) {
-        message(this,
-                QStringLiteral("画面を撮影できません。\r\n"
-                               "画面の撮影には X11 のデスクトップ (セッション) が必要です。"));
+    try {
+        restoreToken_ = IniManage::ReadIni(IniManage::kCaptureSection, kRestoreToken, {});
+    } catch (const platform::Error& e) {
+        // Without the kept permission the desktop only asks again.
+        message(this, e.message());
+        restoreToken_.clear();
+    }
+    opening_ = true;
+    platform::screen().openCapture(restoreToken_, [this](const platform::CaptureOpened& opened) {
+        platform::guarded([&] { captureOpened(opened); });
+    });
+    if (opening_) {
+        // The desktop is asked (maybe the user, through its dialog): the window shows the
+        // shooting state meanwhile, so that ストップ gives up.
+        setShootingState();
+    }
+}
+
+void Form1::captureOpened(const platform::CaptureOpened& opened) {
+    opening_ = false;
+    if (opened.restoreToken && *opened.restoreToken != restoreToken_) {
+        restoreToken_ = *opened.restoreToken;
+        IniManage::WriteIni(IniManage::kCaptureSection, kRestoreToken, restoreToken_);
+    }
+    if (!opened.ok) {
+        if (Timer1->isActive()) {
+            setStoppedState();
+        }
+        message(this, opened.problem);
         return;
     }
-    setShootingState();
+    if (!Timer1->isActive()) {
+        setShootingState();
+    }
+    if (currentSettings().kcactive && !platform::screen().canActivateWindows() &&
+        !toldNoActivation_) {
+        toldNoActivation_ = true;
+        message(this, QStringLiteral("このデスクトップでは、ほかのプログラムのウィンドウを前面に"
+                                     "出すことができません。\r\n"
+                                     "PostPet を前面に出さずに撮影を続けます。"));
+    }
 }
 
 void Form1::setStoppedState() {
@@ -271,7 +313,7 @@ void Form1::stopShooting() {
 }
 
 void Form1::TakeShot() {
-    if (busy_) {
+    if (busy_ || opening_) {  // opening: no picture until the desktop has answered
         return;
     }
     busy_ = true;

@@ -14,12 +14,14 @@ class QTimer;
 
 namespace platform {
 class PictureBox;
+struct CaptureOpened;
 }
 
 class Form1 : public QMainWindow, public OptionsHost {
     Q_OBJECT
 public:
     explicit Form1(QWidget* parent = nullptr);
+    ~Form1() override;
 
     // Runs the start-up inside the error guard.
     void load();
@@ -58,6 +60,8 @@ private:
     void buildControls();
     void buildMenu();
     void TakeShot();
+    // The screen's answer to a start: shoot, or back to the stopped state with its message.
+    void captureOpened(const platform::CaptureOpened& opened);
     void setStoppedState();
     void setShootingState();
     // Stops shooting through the switch, so the window shows the stopped state; does nothing
@@ -67,6 +71,9 @@ private:
     void applyOuterHeight();
 
     bool busy_ = false;            // a picture is in progress
+    bool opening_ = false;         // started; the screen waits for the desktop's answer
+    bool toldNoActivation_ = false;  // said once this run that PostPet cannot be brought up
+    QString restoreToken_;         // the desktop's permission as kept in the settings file
     double outerHeightTwips_ = 0;  // the height asked for, frame and menu bar included
 
     QWidget* client_ = nullptr;

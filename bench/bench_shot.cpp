@@ -16,7 +16,7 @@
 #include "app/BmpFile.h"
 #include "folder/PictureFolder.h"
 #include "platform/qt/PictureBox.h"
-#include "platform/x11/X11Screen.h"
+#include "platform/ScreenChoice.h"
 #include "pngsaver.h"
 
 namespace {
@@ -60,7 +60,7 @@ int main(int argc, char** argv) {
     QImage picture(1920, 1080, QImage::Format_RGB32);
     picture.fill(QColor(40, 90, 160));
     double captureMs = 0;
-    if (screen->available() && screen->pressPrintScreen()) {
+    if (screen->pressPrintScreen()) {
         picture = screen->clipboardPicture();
         captureMs = medianMs([&] { screen->pressPrintScreen(); });
     }

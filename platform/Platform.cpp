@@ -6,7 +6,7 @@
 #include "platform/qt/HelpViewer.h"
 #include "platform/qt/QtClock.h"
 #include "platform/qt/QtUi.h"
-#include "platform/x11/X11Screen.h"
+#include "platform/ScreenChoice.h"
 
 namespace platform {
 namespace {

@@ -1,22 +1,45 @@
 #pragma once
 // Screen capture and bringing a window to the front by its title.
 
+#include <functional>
+#include <optional>
 #include <QImage>
 #include <QString>
 
 namespace platform {
 
+// The answer to Screen::openCapture().
+struct CaptureOpened {
+    bool ok = false;
+    // What the user is told when the capture could not be opened (Japanese, complete).
+    QString problem;
+    // The desktop's new permission token to keep for the next start; nullopt leaves the kept one
+    // as it is. An empty text means the kept one has been used up.
+    std::optional<QString> restoreToken;
+};
+
 class Screen {
 public:
+    using OpenedHandler = std::function<void(const CaptureOpened&)>;
+
     virtual ~Screen() = default;
 
-    // True when this session can capture its screen (an X11 session).
-    virtual bool available() = 0;
+    // Makes the capture ready for a run of pictures. `restoreToken` is the permission the desktop
+    // gave last time (empty: none). Calls `done` exactly once: at once, or later from the event
+    // loop when the desktop has to be asked first; the window keeps running meanwhile. A
+    // closeCapture() before that gives up, and `done` is then never called.
+    virtual void openCapture(const QString& restoreToken, OpenedHandler done) = 0;
+    // Ends the run of pictures: closes what openCapture opened, or gives up on an open in
+    // progress. Harmless when nothing is open.
+    virtual void closeCapture() = 0;
     // Captures the whole screen into this layer's own clipboard slot; the desktop's clipboard is
-    // never touched. Returns false when no picture could be taken.
+    // never touched. Returns false when no picture could be taken (nothing open, no frame yet).
+    // It may wait for the desktop; window events keep running meanwhile.
     virtual bool pressPrintScreen() = 0;
     // The picture that the last pressPrintScreen() captured; a null image when there is none.
     virtual QImage clipboardPicture() = 0;
+    // False where the desktop gives programs no way to bring another program's window up.
+    virtual bool canActivateWindows() = 0;
     // Brings the top-level window titled `title` (exactly, else the first whose title begins
     // with it) to the front. Returns false when no such window was found; never reports.
     virtual bool activateWindow(const QString& title) = 0;

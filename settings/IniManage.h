@@ -1,11 +1,14 @@
 #pragma once
-// The settings file KoronCam.ini beside the program, section "init".
+// The settings file KoronCam.ini beside the program: section "init", and "capture" for what the
+// desktop gives to keep.
 
 #include <QString>
 
 namespace IniManage {
 
 inline const QString kSection = QStringLiteral("init");
+// The desktop's permission to capture the screen (key "restoretoken"), apart from the settings.
+inline const QString kCaptureSection = QStringLiteral("capture");
 
 // The settings file's full name: application folder + "/KoronCam.ini".
 QString iniPath();

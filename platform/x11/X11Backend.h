@@ -29,9 +29,11 @@ public:
                                            CaptureMethod preferred = CaptureMethod::SharedMemory);
     ~X11Screen() override;
 
-    bool available() override;
+    void openCapture(const QString& restoreToken, OpenedHandler done) override;
+    void closeCapture() override;
     bool pressPrintScreen() override;
     QImage clipboardPicture() override;
+    bool canActivateWindows() override;
     bool activateWindow(const QString& title) override;
 
     // The way the last successful capture was taken.

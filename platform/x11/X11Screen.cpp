@@ -1,4 +1,4 @@
-#include "platform/x11/X11Screen.h"
+#include "platform/x11/X11Backend.h"
 
 #include <algorithm>
 #include <array>
@@ -6,7 +6,6 @@
 #include <cstring>
 #include <thread>
 #include <vector>
-#include <QGuiApplication>
 
 #include "platform/x11/X11Backend.h"
 #include "platform/x11/X11Pixels.h"
@@ -74,14 +73,6 @@ PixelLayout layoutOf(const XImage& image) {
     layout.blueMask = static_cast<std::uint32_t>(image.blue_mask);
     return layout;
 }
-
-class NoScreen : public Screen {
-public:
-    bool available() override { return false; }
-    bool pressPrintScreen() override { return false; }
-    QImage clipboardPicture() override { return {}; }
-    bool activateWindow(const QString&) override { return false; }
-};
 
 }  // namespace
 
@@ -453,8 +444,19 @@ X11Screen::X11Screen(std::unique_ptr<Connection> connection) : connection_(std::
 
 X11Screen::~X11Screen() = default;
 
-bool X11Screen::available() {
-    return !connection_->lost;
+void X11Screen::openCapture(const QString&, OpenedHandler done) {
+    CaptureOpened opened;
+    opened.ok = !connection_->lost;
+    if (!opened.ok) {
+        opened.problem = QStringLiteral("画面を撮影できません。\r\nX サーバーとの接続が切れています。");
+    }
+    done(opened);
+}
+
+void X11Screen::closeCapture() {}
+
+bool X11Screen::canActivateWindows() {
+    return true;
 }
 
 bool X11Screen::pressPrintScreen() {
@@ -541,14 +543,5 @@ void X11Screen::setStageHook(StageHook hook) {
 }
 
 }  // namespace x11
-
-std::unique_ptr<Screen> makeScreen() {
-    if (QGuiApplication::platformName() == QLatin1String("xcb")) {
-        if (auto screen = x11::X11Screen::open({})) {
-            return screen;
-        }
-    }
-    return std::make_unique<x11::NoScreen>();
-}
 
 }  // namespace platform

@@ -233,12 +233,14 @@ TEST_F(ShootingTest, FullFolderDoesNotRefuseInDeleteMode) {
     EXPECT_TRUE(fake.ui.messages.empty());
 }
 
-TEST_F(ShootingTest, WithoutAnX11SessionTheStartExplainsAndStaysStopped) {
+TEST_F(ShootingTest, WhenTheScreenCannotBeCapturedTheStartExplainsAndStaysStopped) {
     fake.screen.isAvailable = false;
+    fake.screen.problem = "no screen here";
     form->cmdStart_Click();
     ASSERT_EQ(fake.ui.messages.size(), 1u);
-    EXPECT_TRUE(fake.ui.messages[0].text.contains("X11"));
+    EXPECT_EQ(fake.ui.messages[0].text, "no screen here");
     EXPECT_FALSE(timer()->isActive());
+    EXPECT_EQ(color(form.get(), QPalette::Window), QColor(255, 192, 192)) << "nothing changed";
 }
 
 TEST_F(ShootingTest, BatchWindowOpensOverTheFolderAndTheGaugeFollows) {

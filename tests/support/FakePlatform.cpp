@@ -41,6 +41,20 @@ void FakeUi::endProgram(int status) {
     throw platform::ProgramEnded{status};
 }
 
+void FakeScreen::openCapture(const QString& restoreToken, OpenedHandler done) {
+    tokensGiven.push_back(restoreToken);
+    if (answerLater) {
+        pendingOpen = std::move(done);
+        return;
+    }
+    done({isAvailable, isAvailable ? QString() : problem, isAvailable ? newToken : std::nullopt});
+}
+
+void FakeScreen::closeCapture() {
+    ++closes;
+    pendingOpen = nullptr;
+}
+
 bool FakeScreen::pressPrintScreen() {
     ++captures;
     if (!captureWorks || picture.isNull()) {

@@ -5,6 +5,7 @@
 
 #include <deque>
 #include <functional>
+#include <optional>
 #include <vector>
 #include <QDialog>
 #include <QTemporaryDir>
@@ -50,15 +51,24 @@ public:
 
 class FakeScreen : public platform::Screen {
 public:
-    bool isAvailable = true;
+    bool isAvailable = true;  // openCapture answers ok, else with `problem`
+    QString problem = QStringLiteral("画面を撮影できません。");
+    bool answerLater = false;  // openCapture keeps its handler in `pendingOpen` for the test
+    OpenedHandler pendingOpen;
+    std::optional<QString> newToken;  // the token that a successful open hands back
+    std::vector<QString> tokensGiven;
+    int closes = 0;
+    bool canActivate = true;
     bool captureWorks = true;
     QImage picture;  // what a capture yields
     std::vector<QString> activated;
     int captures = 0;
 
-    bool available() override { return isAvailable; }
+    void openCapture(const QString& restoreToken, OpenedHandler done) override;
+    void closeCapture() override;
     bool pressPrintScreen() override;
     QImage clipboardPicture() override { return captured_; }
+    bool canActivateWindows() override { return canActivate; }
     bool activateWindow(const QString& title) override;
 
 private:

@@ -1,0 +1,23 @@
+#pragma once
+// The screen's video stream that the desktop hands out after a ScreenCast has started.
+
+#include <cstdint>
+#include <QImage>
+#include <QString>
+
+namespace platform::wayland {
+
+class FrameStream {
+public:
+    virtual ~FrameStream() = default;
+
+    // Connects to the stream `node` through the PipeWire remote `fd`, which it takes over.
+    // Returns an empty text when connected, else why not (for a message).
+    virtual QString open(int fd, std::uint32_t node) = 0;
+    // True once a frame has come and is still held.
+    virtual bool hasFrame() = 0;
+    // A copy of the newest frame; a null image when there is none (not yet, or the stream ended).
+    virtual QImage newestFrame() = 0;
+};
+
+}  // namespace platform::wayland

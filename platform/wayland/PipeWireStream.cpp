@@ -1,0 +1,280 @@
+#include "platform/wayland/PipeWireStream.h"
+
+#include <cerrno>
+#include <cstring>
+#include <mutex>
+#include <unistd.h>
+
+#include "platform/wayland/FramePixels.h"
+
+#include <pipewire/pipewire.h>
+#include <spa/param/video/format-utils.h>
+#include <spa/pod/builder.h>
+
+namespace platform::wayland {
+namespace {
+
+struct Offered {
+    spa_video_format spa;
+    RawFormat raw;
+};
+
+// Every 32-bit layout toImage() reads; no modifiers are offered, so no DMA-BUF comes.
+constexpr Offered kOffered[] = {
+    {SPA_VIDEO_FORMAT_BGRx, RawFormat::BGRx}, {SPA_VIDEO_FORMAT_BGRA, RawFormat::BGRA},
+    {SPA_VIDEO_FORMAT_RGBx, RawFormat::RGBx}, {SPA_VIDEO_FORMAT_RGBA, RawFormat::RGBA},
+    {SPA_VIDEO_FORMAT_xRGB, RawFormat::xRGB}, {SPA_VIDEO_FORMAT_ARGB, RawFormat::ARGB},
+    {SPA_VIDEO_FORMAT_xBGR, RawFormat::xBGR}, {SPA_VIDEO_FORMAT_ABGR, RawFormat::ABGR},
+};
+
+bool rawFormatOf(std::uint32_t spa, RawFormat& raw) {
+    for (const Offered& offered : kOffered) {
+        if (offered.spa == spa) {
+            raw = offered.raw;
+            return true;
+        }
+    }
+    return false;
+}
+
+QString errnoText(int number) {
+    return QString::fromLocal8Bit(std::strerror(number));
+}
+
+}  // namespace
+
+// Everything below the lock of `loop`: the callbacks run on PipeWire's thread with it held.
+struct PipeWireStream::State {
+    pw_thread_loop* loop = nullptr;
+    pw_context* context = nullptr;
+    pw_core* core = nullptr;
+    pw_stream* stream = nullptr;
+    spa_hook streamListener{};
+    bool formatKnown = false;
+    RawFormat format = RawFormat::BGRx;
+    int width = 0;
+    int height = 0;
+    pw_buffer* held = nullptr;  // the newest good frame, kept from the producer until a newer one
+
+    void release() {
+        if (held != nullptr && stream != nullptr) {
+            pw_stream_queue_buffer(stream, held);
+        }
+        held = nullptr;
+    }
+    bool usable(const pw_buffer* buffer) const;
+};
+
+namespace {
+
+void onParamChanged(void* data, std::uint32_t id, const spa_pod* param) {
+    auto* state = static_cast<PipeWireStream::State*>(data);
+    if (id != SPA_PARAM_Format || param == nullptr) {
+        return;
+    }
+    spa_video_info_raw info{};
+    std::uint32_t mediaType = 0;
+    std::uint32_t mediaSubtype = 0;
+    state->formatKnown = spa_format_parse(param, &mediaType, &mediaSubtype) >= 0 &&
+                         mediaType == SPA_MEDIA_TYPE_video &&
+                         mediaSubtype == SPA_MEDIA_SUBTYPE_raw &&
+                         spa_format_video_raw_parse(param, &info) >= 0 &&
+                         rawFormatOf(info.format, state->format);
+    state->width = int(info.size.width);
+    state->height = int(info.size.height);
+    state->release();
+    // Shared memory only: a DMA-BUF would need the GPU to read.
+    std::uint8_t buffer[256];
+    spa_pod_builder builder = SPA_POD_BUILDER_INIT(buffer, sizeof(buffer));
+    spa_pod_frame frame{};
+    spa_pod_builder_push_object(&builder, &frame, SPA_TYPE_OBJECT_ParamBuffers, SPA_PARAM_Buffers);
+    spa_pod_builder_add(&builder, SPA_PARAM_BUFFERS_dataType,
+                        SPA_POD_CHOICE_FLAGS_Int((1 << SPA_DATA_MemPtr) | (1 << SPA_DATA_MemFd)),
+                        0);
+    const auto* params = static_cast<const spa_pod*>(spa_pod_builder_pop(&builder, &frame));
+    pw_stream_update_params(state->stream, &params, 1);
+}
+
+void onProcess(void* data) {
+    auto* state = static_cast<PipeWireStream::State*>(data);
+    pw_buffer* newest = nullptr;
+    while (pw_buffer* buffer = pw_stream_dequeue_buffer(state->stream)) {
+        if (newest != nullptr) {
+            pw_stream_queue_buffer(state->stream, newest);
+        }
+        newest = buffer;
+    }
+    if (newest == nullptr) {
+        return;
+    }
+    if (!state->usable(newest)) {  // an empty or damaged buffer: the held frame stays newest
+        pw_stream_queue_buffer(state->stream, newest);
+        return;
+    }
+    state->release();
+    state->held = newest;
+}
+
+void onRemoveBuffer(void* data, pw_buffer* buffer) {
+    auto* state = static_cast<PipeWireStream::State*>(data);
+    if (state->held == buffer) {
+        state->held = nullptr;
+    }
+}
+
+void onStateChanged(void* data, pw_stream_state, pw_stream_state now, const char*) {
+    auto* state = static_cast<PipeWireStream::State*>(data);
+    if (now == PW_STREAM_STATE_ERROR || now == PW_STREAM_STATE_UNCONNECTED) {
+        state->held = nullptr;  // the stream's buffers are gone with it
+    }
+}
+
+pw_stream_events makeEvents() {
+    pw_stream_events events{};
+    events.version = PW_VERSION_STREAM_EVENTS;
+    events.state_changed = onStateChanged;
+    events.param_changed = onParamChanged;
+    events.remove_buffer = onRemoveBuffer;
+    events.process = onProcess;
+    return events;
+}
+
+const pw_stream_events kEvents = makeEvents();
+
+}  // namespace
+
+bool PipeWireStream::State::usable(const pw_buffer* buffer) const {
+    if (!formatKnown || buffer->buffer->n_datas < 1) {
+        return false;
+    }
+    const spa_data& d = buffer->buffer->datas[0];
+    if (d.data == nullptr || d.chunk == nullptr || d.chunk->size == 0 ||
+        (d.chunk->flags & SPA_CHUNK_FLAG_CORRUPTED) != 0) {
+        return false;
+    }
+    const auto* header = static_cast<const spa_meta_header*>(
+        spa_buffer_find_meta_data(buffer->buffer, SPA_META_Header, sizeof(spa_meta_header)));
+    return header == nullptr || (header->flags & SPA_META_HEADER_FLAG_CORRUPTED) == 0;
+}
+
+PipeWireStream::PipeWireStream() : state_(std::make_unique<State>()) {
+    static std::once_flag initialised;
+    std::call_once(initialised, [] { pw_init(nullptr, nullptr); });
+}
+
+PipeWireStream::~PipeWireStream() {
+    State& s = *state_;
+    if (s.loop == nullptr) {
+        return;
+    }
+    pw_thread_loop_lock(s.loop);
+    if (s.stream != nullptr) {
+        s.release();
+        pw_stream_destroy(s.stream);
+        s.stream = nullptr;
+    }
+    if (s.core != nullptr) {
+        pw_core_disconnect(s.core);
+    }
+    pw_thread_loop_unlock(s.loop);
+    pw_thread_loop_stop(s.loop);
+    if (s.context != nullptr) {
+        pw_context_destroy(s.context);
+    }
+    pw_thread_loop_destroy(s.loop);
+}
+
+QString PipeWireStream::open(int fd, std::uint32_t node) {
+    State& s = *state_;
+    s.loop = pw_thread_loop_new("koroncam-capture", nullptr);
+    if (s.loop == nullptr) {
+        ::close(fd);
+        return errnoText(errno);
+    }
+    s.context = pw_context_new(pw_thread_loop_get_loop(s.loop), nullptr, 0);
+    if (s.context == nullptr) {
+        ::close(fd);
+        return errnoText(errno);
+    }
+    if (pw_thread_loop_start(s.loop) < 0) {
+        ::close(fd);
+        return errnoText(errno);
+    }
+    pw_thread_loop_lock(s.loop);
+    s.core = pw_context_connect_fd(s.context, fd, nullptr, 0);  // owns the fd from here on
+    if (s.core == nullptr) {
+        const int error = errno;
+        pw_thread_loop_unlock(s.loop);
+        return errnoText(error);
+    }
+    s.stream = pw_stream_new(s.core, "KoronCam",
+                             pw_properties_new(PW_KEY_MEDIA_TYPE, "Video", PW_KEY_MEDIA_CATEGORY,
+                                               "Capture", PW_KEY_MEDIA_ROLE, "Screen", nullptr));
+    if (s.stream == nullptr) {
+        const int error = errno;
+        pw_thread_loop_unlock(s.loop);
+        return errnoText(error);
+    }
+    pw_stream_add_listener(s.stream, &s.streamListener, &kEvents, &s);
+
+    std::uint8_t buffer[1024];
+    spa_pod_builder builder = SPA_POD_BUILDER_INIT(buffer, sizeof(buffer));
+    spa_pod_frame frame{};
+    spa_rectangle size{1920, 1080};
+    spa_rectangle smallest{1, 1};
+    spa_rectangle largest{16384, 16384};
+    spa_fraction rate{30, 1};
+    spa_fraction slowest{0, 1};
+    spa_fraction fastest{1000, 1};
+    spa_pod_builder_push_object(&builder, &frame, SPA_TYPE_OBJECT_Format, SPA_PARAM_EnumFormat);
+    spa_pod_builder_add(
+        &builder, SPA_FORMAT_mediaType, SPA_POD_Id(SPA_MEDIA_TYPE_video), SPA_FORMAT_mediaSubtype,
+        SPA_POD_Id(SPA_MEDIA_SUBTYPE_raw), SPA_FORMAT_VIDEO_format,
+        SPA_POD_CHOICE_ENUM_Id(9, SPA_VIDEO_FORMAT_BGRx, SPA_VIDEO_FORMAT_BGRx,
+                               SPA_VIDEO_FORMAT_BGRA, SPA_VIDEO_FORMAT_RGBx, SPA_VIDEO_FORMAT_RGBA,
+                               SPA_VIDEO_FORMAT_xRGB, SPA_VIDEO_FORMAT_ARGB, SPA_VIDEO_FORMAT_xBGR,
+                               SPA_VIDEO_FORMAT_ABGR),
+        SPA_FORMAT_VIDEO_size, SPA_POD_CHOICE_RANGE_Rectangle(&size, &smallest, &largest),
+        SPA_FORMAT_VIDEO_framerate, SPA_POD_CHOICE_RANGE_Fraction(&rate, &slowest, &fastest), 0);
+    const auto* params = static_cast<const spa_pod*>(spa_pod_builder_pop(&builder, &frame));
+    const int result = pw_stream_connect(
+        s.stream, PW_DIRECTION_INPUT, node,
+        static_cast<pw_stream_flags>(PW_STREAM_FLAG_AUTOCONNECT | PW_STREAM_FLAG_MAP_BUFFERS),
+        &params, 1);
+    pw_thread_loop_unlock(s.loop);
+    return result < 0 ? errnoText(-result) : QString();
+}
+
+bool PipeWireStream::hasFrame() {
+    State& s = *state_;
+    if (s.loop == nullptr) {
+        return false;
+    }
+    pw_thread_loop_lock(s.loop);
+    const bool has = s.held != nullptr;
+    pw_thread_loop_unlock(s.loop);
+    return has;
+}
+
+QImage PipeWireStream::newestFrame() {
+    State& s = *state_;
+    if (s.loop == nullptr) {
+        return {};
+    }
+    pw_thread_loop_lock(s.loop);
+    QImage image;
+    if (s.held != nullptr) {
+        const spa_data& d = s.held->buffer->datas[0];
+        const std::uint32_t offset = d.chunk->offset % std::max<std::uint32_t>(d.maxsize, 1);
+        const int stride = d.chunk->stride > 0 ? d.chunk->stride : s.width * 4;
+        // The frame must lie inside the buffer, or it is not read at all.
+        if (std::uint64_t(offset) + std::uint64_t(stride) * std::uint64_t(s.height) <= d.maxsize) {
+            image = toImage({s.format, s.width, s.height, stride,
+                             static_cast<const unsigned char*>(d.data) + offset});
+        }
+    }
+    pw_thread_loop_unlock(s.loop);
+    return image;
+}
+
+}  // namespace platform::wayland

@@ -1,0 +1,27 @@
+#pragma once
+// A FrameStream over PipeWire: raw 32-bit frames in shared memory, the newest one held.
+
+#include <memory>
+
+#include "platform/wayland/FrameStream.h"
+
+namespace platform::wayland {
+
+class PipeWireStream : public FrameStream {
+public:
+    PipeWireStream();
+    ~PipeWireStream() override;
+    PipeWireStream(const PipeWireStream&) = delete;
+    PipeWireStream& operator=(const PipeWireStream&) = delete;
+
+    QString open(int fd, std::uint32_t node) override;
+    bool hasFrame() override;
+    QImage newestFrame() override;
+
+    struct State;
+
+private:
+    std::unique_ptr<State> state_;
+};
+
+}  // namespace platform::wayland

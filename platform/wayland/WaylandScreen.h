@@ -1,0 +1,56 @@
+#pragma once
+// The screen on a Wayland desktop, through the desktop portal: the ScreenCast stream's newest
+// frame, else one Screenshot call per picture. Never the X11 root window of Xwayland, which
+// reads back black.
+
+#include <functional>
+#include <memory>
+#include <QDBusConnection>
+#include <QObject>
+
+#include "platform/Screen.h"
+#include "platform/wayland/CaptureOpening.h"
+
+namespace platform::wayland {
+
+class WaylandScreen : public Screen {
+public:
+    // Brings a window up by its title where the desktop allows it; false when not found.
+    using WindowActivator = std::function<bool(const QString& title)>;
+
+    // `activator` empty: this desktop offers no way to bring another program's window up.
+    WaylandScreen(const QDBusConnection& bus, const PortalTimeouts& timeouts,
+                  CaptureOpening::StreamFactory makeStream, WindowActivator activator = {});
+    ~WaylandScreen() override;
+
+    // The backend for this session: the session bus, PipeWire, the usual time limits.
+    static std::unique_ptr<Screen> forSession();
+
+    void openCapture(const QString& restoreToken, OpenedHandler done) override;
+    void closeCapture() override;
+    bool pressPrintScreen() override;
+    QImage clipboardPicture() override { return picture_; }
+    bool canActivateWindows() override { return static_cast<bool>(activator_); }
+    bool activateWindow(const QString& title) override;
+
+    CaptureMode mode() const { return mode_; }
+
+private:
+    QImage screenshot();
+
+    QDBusConnection bus_;
+    PortalTimeouts timeouts_;
+    CaptureOpening::StreamFactory makeStream_;
+    WindowActivator activator_;
+    std::unique_ptr<CaptureOpening> opening_;
+    CaptureMode mode_ = CaptureMode::None;
+    std::unique_ptr<FrameStream> stream_;
+    QString sessionPath_;
+    QImage picture_;
+};
+
+// True when `file` lies in a folder for temporary or cached files, where a Screenshot's PNG may
+// be removed after reading; a file elsewhere (the user's pictures) stays.
+bool isDisposable(const QString& file);
+
+}  // namespace platform::wayland
