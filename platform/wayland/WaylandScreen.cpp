@@ -13,6 +13,7 @@
 
 #include "platform/wayland/PipeWireStream.h"
 #include "platform/wayland/PortalRequest.h"
+#include "platform/wayland/WindowActivation.h"
 
 namespace platform::wayland {
 
@@ -47,7 +48,8 @@ WaylandScreen::~WaylandScreen() {
 
 std::unique_ptr<Screen> WaylandScreen::forSession() {
     return std::make_unique<WaylandScreen>(QDBusConnection::sessionBus(), PortalTimeouts{},
-                                           [] { return std::make_unique<PipeWireStream>(); });
+                                           [] { return std::make_unique<PipeWireStream>(); },
+                                           windowActivatorForSession());
 }
 
 void WaylandScreen::openCapture(const QString& restoreToken, OpenedHandler done) {

@@ -1,0 +1,287 @@
+// The built program on headless Wayland desktops: the pictures it stores are what the screen
+// shows, through the ScreenCast portal (mutter) or the Screenshot portal (sway, where
+// ScreenCast needs a GPU); without a portal it says so and stores nothing. It is driven through
+// the accessibility bus, which works whatever the window system.
+
+#include <chrono>
+#include <functional>
+#include <iostream>
+#include <memory>
+#include <thread>
+#include <QElapsedTimer>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include "Pattern.h"
+#include "Session.h"
+#include "e2e/Harness.h"
+
+namespace waylandtest {
+namespace {
+
+using e2e::kPictureHeight;
+using e2e::kPictureWidth;
+using e2e::kShooting;
+using e2e::kStopped;
+using e2e::Options;
+using e2e::Program;
+
+constexpr int kWaitMs = 20000;
+
+bool waitFor(const std::function<bool()>& done, int timeoutMs = kWaitMs) {
+    QElapsedTimer waited;
+    waited.start();
+    while (!done()) {
+        if (waited.elapsed() > timeoutMs) {
+            return done();
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    return true;
+}
+
+// The pixels of `picture` that differ from the pattern's top-left corner; the first is named.
+int differences(const QImage& picture, std::string& first) {
+    const QImage expected = pattern().copy(0, 0, kPictureWidth, kPictureHeight);
+    const QImage actual = picture.convertToFormat(QImage::Format_RGB32);
+    if (actual.size() != expected.size()) {
+        first = "size " + std::to_string(actual.width()) + "x" + std::to_string(actual.height());
+        return expected.width() * expected.height();
+    }
+    int count = 0;
+    for (int y = 0; y < expected.height(); ++y) {
+        for (int x = 0; x < expected.width(); ++x) {
+            if ((actual.pixel(x, y) & 0xffffff) != (expected.pixel(x, y) & 0xffffff)) {
+                if (count++ == 0) {
+                    first = "first at " + std::to_string(x) + "," + std::to_string(y) + ": " +
+                            QString::number(actual.pixel(x, y) & 0xffffff, 16).toStdString() +
+                            " instead of " +
+                            QString::number(expected.pixel(x, y) & 0xffffff, 16).toStdString();
+                }
+            }
+        }
+    }
+    return count;
+}
+
+// One desktop for all tests of a suite; each test has a program of its own.
+template <Desktop kDesktop>
+class DesktopTest : public testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        Session::Started started = Session::start(kDesktop);
+        session = started.session.release();
+        whyNot = started.why;
+        skipped = started.skipped;
+        if (session != nullptr) {
+            std::cout << "the desktop came up in " << session->startupMs() << " ms\n";
+        }
+    }
+    static void TearDownTestSuite() {
+        delete session;
+        session = nullptr;
+    }
+    void SetUp() override {
+        if (session == nullptr && skipped) {
+            GTEST_SKIP() << whyNot.toStdString();
+        }
+        ASSERT_NE(session, nullptr) << whyNot.toStdString();
+        program = std::make_unique<Program>();
+    }
+    void TearDown() override {
+        if (patternWindow.state() != QProcess::NotRunning) {
+            patternWindow.kill();
+            patternWindow.waitForFinished(5000);
+        }
+        if (program) {
+            program->finish();
+        }
+        if (HasFailure() && session != nullptr) {
+            std::cerr << session->logs().toStdString();
+        }
+    }
+
+    // Starts the program with `options` and `extra` lines in its settings file, as the
+    // desktop's user, and waits for its main window.
+    void startProgram(const Options& options, const QByteArray& extra = {}) {
+        ASSERT_NO_FATAL_FAILURE(program->prepare(options));
+        if (!extra.isEmpty()) {
+            ASSERT_NO_FATAL_FAILURE(program->writeSettings(program->settingsBytes() + extra));
+        }
+        QProcessEnvironment environment = session->environment();
+        environment.insert(QStringLiteral("QT_LINUX_ACCESSIBILITY_ALWAYS_ON"),
+                           QStringLiteral("1"));
+        program->useEnvironment(environment);
+        // The desktop's user, who alone may use its display and bus.
+        if (geteuid() == 0) {
+            ASSERT_TRUE(program->runAsNobody()) << "no unprivileged user \"nobody\" here";
+        }
+        ASSERT_NO_FATAL_FAILURE(program->start());
+        ASSERT_TRUE(waitForWindow(kStopped)) << shown().toStdString();
+    }
+
+    // What the program shows: per window its title ("window: ..."), then its texts.
+    QString shown() {
+        QByteArray output;
+        session->run(QStringLiteral(KORONCAM_ATSPI_SCRIPT),
+                     {QStringLiteral("show"), QStringLiteral("KoronCam")}, &output);
+        return QString::fromUtf8(output);
+    }
+    bool waitForWindow(const QString& title, int timeoutMs = kWaitMs) {
+        return waitFor([&] { return shown().contains(QStringLiteral("window: ") + title); },
+                       timeoutMs);
+    }
+    // Presses the program's button or menu item `name`, once it is there.
+    bool press(const QString& name) {
+        return waitFor([&] {
+            return session->run(QStringLiteral(KORONCAM_ATSPI_SCRIPT),
+                                {QStringLiteral("press"), QStringLiteral("KoronCam"), name}) == 0;
+        });
+    }
+
+    // The test pattern at the screen's top-left corner.
+    void showPattern() {
+        session->runAsUser(patternWindow);
+        patternWindow.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        patternWindow.start(QStringLiteral(KORONCAM_PATTERN_WINDOW), {});
+        ASSERT_TRUE(patternWindow.waitForReadyRead(10000)) << "the pattern window did not show";
+        ASSERT_EQ(patternWindow.readLine().trimmed(), QByteArray("shown"));
+    }
+
+    // Waits for `count` pictures; each must show the pattern.
+    void expectPicturesOfThePattern(size_t count) {
+        ASSERT_TRUE(waitFor([&] { return e2e::pictures(program->pictureFolder()).size() >= count; }))
+            << e2e::pictures(program->pictureFolder()).size() << " of " << count
+            << " pictures came; the program shows:\n"
+            << shown().toStdString();
+        for (const QFileInfo& file : e2e::pictures(program->pictureFolder())) {
+            std::string first;
+            EXPECT_EQ(differences(QImage(file.filePath()), first), 0)
+                << file.fileName().toStdString() << ": " << first;
+        }
+    }
+
+    static inline Session* session = nullptr;
+    static inline QString whyNot;
+    static inline bool skipped = false;
+    std::unique_ptr<Program> program;
+    QProcess patternWindow;
+};
+
+// ---- sway: the Screenshot portal, and bringing PostPet up through the IPC ----
+
+using SwayTest = DesktopTest<Desktop::Sway>;
+
+// The focused window's title, read with sway's own client.
+QString focusedTitle(Session& session) {
+    QByteArray json;
+    session.run(QStringLiteral("swaymsg"),
+                {QStringLiteral("-t"), QStringLiteral("get_tree"), QStringLiteral("-r")}, &json);
+    std::function<QString(const QJsonObject&)> find = [&](const QJsonObject& node) {
+        if (node.value(QLatin1String("focused")).toBool()) {
+            return node.value(QLatin1String("name")).toString();
+        }
+        for (const char* children : {"nodes", "floating_nodes"}) {
+            for (const QJsonValue child : node.value(QLatin1String(children)).toArray()) {
+                const QString found = find(child.toObject());
+                if (!found.isEmpty()) {
+                    return found;
+                }
+            }
+        }
+        return QString();
+    };
+    return find(QJsonDocument::fromJson(json).object());
+}
+
+TEST_F(SwayTest, PicturesShowTheScreenAndPostPetComesToTheFront) {
+    ASSERT_NO_FATAL_FAILURE(showPattern());
+    QProcess postPet;
+    QProcessEnvironment environment = session->environment();
+    environment.insert(QStringLiteral("GDK_BACKEND"), QStringLiteral("wayland"));
+    session->runAsUser(postPet, environment);
+    postPet.start(QStringLiteral("zenity"),
+                  {QStringLiteral("--info"), QStringLiteral("--title=PostPet"),
+                   QStringLiteral("--text=PostPet")});
+    ASSERT_TRUE(waitFor([&] { return focusedTitle(*session) == QStringLiteral("PostPet"); }));
+
+    Options options;
+    options.kcactive = true;
+    ASSERT_NO_FATAL_FAILURE(startProgram(options));
+    ASSERT_TRUE(waitFor([&] { return focusedTitle(*session) == kStopped; }))
+        << "the program's window did not take the focus";
+    ASSERT_TRUE(press(QStringLiteral("スタート")));
+    EXPECT_TRUE(waitForWindow(kShooting));
+    EXPECT_TRUE(waitFor([&] { return focusedTitle(*session) == QStringLiteral("PostPet"); }))
+        << "PostPet stayed behind; focused: " << focusedTitle(*session).toStdString();
+    expectPicturesOfThePattern(3);
+    EXPECT_TRUE(press(QStringLiteral("ストップ")));
+    EXPECT_TRUE(waitForWindow(kStopped));
+    postPet.kill();
+    postPet.waitForFinished(5000);
+}
+
+// ---- mutter: the ScreenCast portal with a restore token, no dialog ----
+
+using MutterTest = DesktopTest<Desktop::Mutter>;
+
+QString restoreToken(const QByteArray& settings) {
+    const qsizetype section = settings.indexOf("[capture]");
+    const qsizetype key = settings.indexOf("\nrestoretoken=", section);
+    if (section < 0 || key < 0) {
+        return {};
+    }
+    const qsizetype start = key + qsizetype(sizeof("\nrestoretoken=") - 1);
+    const qsizetype end = settings.indexOf('\n', start);
+    return QString::fromUtf8(settings.mid(start, end < 0 ? -1 : end - start)).trimmed();
+}
+
+TEST_F(MutterTest, PicturesShowTheScreenAndTheNextStartNeedsNoDialog) {
+    const QString seeded = session->value(QStringLiteral("KORONCAM_RESTORE_TOKEN"));
+    ASSERT_FALSE(seeded.isEmpty());
+    ASSERT_NO_FATAL_FAILURE(showPattern());
+    ASSERT_NO_FATAL_FAILURE(startProgram(Options{}, "[capture]\nrestoretoken=" + seeded.toUtf8() + "\n"));
+    ASSERT_TRUE(press(QStringLiteral("スタート")));
+    EXPECT_TRUE(waitForWindow(kShooting));
+    expectPicturesOfThePattern(2);
+    EXPECT_TRUE(press(QStringLiteral("ストップ")));
+    EXPECT_TRUE(waitForWindow(kStopped));
+    // What the portal answered (xdg-desktop-portal 1.16 hands the same token back).
+    const QString second = restoreToken(program->settingsBytes());
+    EXPECT_FALSE(second.isEmpty()) << program->settingsBytes().toStdString();
+    program->finish();
+    ASSERT_FALSE(HasFailure());
+
+    // A new run with the token that the last one kept: no chooser, which nobody could answer.
+    program = std::make_unique<Program>();
+    ASSERT_NO_FATAL_FAILURE(startProgram(Options{}, "[capture]\nrestoretoken=" + second.toUtf8() + "\n"));
+    ASSERT_TRUE(press(QStringLiteral("スタート")));
+    expectPicturesOfThePattern(2);
+    EXPECT_FALSE(restoreToken(program->settingsBytes()).isEmpty());
+}
+
+// ---- no portal: a message, and no picture ----
+
+using NoPortalTest = DesktopTest<Desktop::NoPortal>;
+
+TEST_F(NoPortalTest, SaysWhatIsMissingAndStoresNothing) {
+    ASSERT_NO_FATAL_FAILURE(startProgram(Options{}));
+    ASSERT_TRUE(press(QStringLiteral("スタート")));
+    ASSERT_TRUE(waitForWindow(QStringLiteral("KoronCam"))) << shown().toStdString();
+    const QString message = shown();
+    EXPECT_TRUE(message.contains(QStringLiteral("ポータル"))) << message.toStdString();
+    EXPECT_TRUE(message.contains(QStringLiteral("PipeWire"))) << message.toStdString();
+    EXPECT_TRUE(message.contains(QStringLiteral("X11"))) << message.toStdString();
+    ASSERT_TRUE(press(QStringLiteral("OK")));
+    EXPECT_TRUE(waitForWindow(kStopped));
+    // Ticks would have come by now.
+    std::this_thread::sleep_for(std::chrono::milliseconds(2500));
+    EXPECT_TRUE(e2e::pictures(program->pictureFolder()).empty());
+    EXPECT_TRUE(shown().contains(QStringLiteral("window: ") + kStopped));
+}
+
+}  // namespace
+}  // namespace waylandtest
