@@ -239,6 +239,13 @@ mkdir -m 0700 "$base/home"
 mkdir -m 0755 "$base/logs"
 chown "$uid:$group" "$base/runtime" "$base/home" "$base/logs"
 
+# xdg-desktop-portal-wlr has grim write every screenshot to this one file: one left by another
+# user cannot be replaced, and every Screenshot call would fail.
+if [ "$kind" = sway ] && [ -e /tmp/out.png ] && [ "$(stat -c %u /tmp/out.png)" != "$uid" ]; then
+    echo "fail /tmp/out.png belongs to another user; the wlr portal backend writes its screenshots there: remove it"
+    exit 1
+fi
+
 bus_config=()
 if [ "$kind" = bare ]; then
     # A session bus that knows no service: nothing can start a portal on demand.
