@@ -4,19 +4,13 @@
 // the accessibility bus, which works whatever the window system.
 
 #include <chrono>
-#include <functional>
-#include <iostream>
 #include <memory>
 #include <thread>
-#include <QElapsedTimer>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include "DesktopTest.h"
 #include "Pattern.h"
-#include "Session.h"
 #include "e2e/Harness.h"
 
 namespace waylandtest {
@@ -28,20 +22,6 @@ using e2e::kShooting;
 using e2e::kStopped;
 using e2e::Options;
 using e2e::Program;
-
-constexpr int kWaitMs = 20000;
-
-bool waitFor(const std::function<bool()>& done, int timeoutMs = kWaitMs) {
-    QElapsedTimer waited;
-    waited.start();
-    while (!done()) {
-        if (waited.elapsed() > timeoutMs) {
-            return done();
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    }
-    return true;
-}
 
 // The pixels of `picture` that differ from the pattern's top-left corner; the first is named.
 int differences(const QImage& picture, std::string& first) {
@@ -69,26 +49,12 @@ int differences(const QImage& picture, std::string& first) {
 
 // One desktop for all tests of a suite; each test has a program of its own.
 template <Desktop kDesktop>
-class DesktopTest : public testing::Test {
+class ProgramTest : public DesktopTest<kDesktop> {
 protected:
-    static void SetUpTestSuite() {
-        Session::Started started = Session::start(kDesktop);
-        session = started.session.release();
-        whyNot = started.why;
-        skipped = started.skipped;
-        if (session != nullptr) {
-            std::cout << "the desktop came up in " << session->startupMs() << " ms\n";
-        }
-    }
-    static void TearDownTestSuite() {
-        delete session;
-        session = nullptr;
-    }
+    using DesktopTest<kDesktop>::session;
+
     void SetUp() override {
-        if (session == nullptr && skipped) {
-            GTEST_SKIP() << whyNot.toStdString();
-        }
-        ASSERT_NE(session, nullptr) << whyNot.toStdString();
+        DesktopTest<kDesktop>::SetUp();
         program = std::make_unique<Program>();
     }
     void TearDown() override {
@@ -99,9 +65,7 @@ protected:
         if (program) {
             program->finish();
         }
-        if (HasFailure() && session != nullptr) {
-            std::cerr << session->logs().toStdString();
-        }
+        DesktopTest<kDesktop>::TearDown();
     }
 
     // Starts the program with `options` and `extra` lines in its settings file, as the
@@ -130,7 +94,7 @@ protected:
                      {QStringLiteral("show"), QStringLiteral("KoronCam")}, &output);
         return QString::fromUtf8(output);
     }
-    bool waitForWindow(const QString& title, int timeoutMs = kWaitMs) {
+    bool waitForWindow(const QString& title, int timeoutMs = 20000) {
         return waitFor([&] { return shown().contains(QStringLiteral("window: ") + title); },
                        timeoutMs);
     }
@@ -164,37 +128,16 @@ protected:
         }
     }
 
-    static inline Session* session = nullptr;
-    static inline QString whyNot;
-    static inline bool skipped = false;
     std::unique_ptr<Program> program;
     QProcess patternWindow;
 };
 
 // ---- sway: the Screenshot portal, and bringing PostPet up through the IPC ----
 
-using SwayTest = DesktopTest<Desktop::Sway>;
+using SwayTest = ProgramTest<Desktop::Sway>;
 
-// The focused window's title, read with sway's own client.
-QString focusedTitle(Session& session) {
-    QByteArray json;
-    session.run(QStringLiteral("swaymsg"),
-                {QStringLiteral("-t"), QStringLiteral("get_tree"), QStringLiteral("-r")}, &json);
-    std::function<QString(const QJsonObject&)> find = [&](const QJsonObject& node) {
-        if (node.value(QLatin1String("focused")).toBool()) {
-            return node.value(QLatin1String("name")).toString();
-        }
-        for (const char* children : {"nodes", "floating_nodes"}) {
-            for (const QJsonValue child : node.value(QLatin1String(children)).toArray()) {
-                const QString found = find(child.toObject());
-                if (!found.isEmpty()) {
-                    return found;
-                }
-            }
-        }
-        return QString();
-    };
-    return find(QJsonDocument::fromJson(json).object());
+QString focusedTitle(const Session& session) {
+    return swayWindows(session).focused;
 }
 
 TEST_F(SwayTest, PicturesShowTheScreenAndPostPetComesToTheFront) {
@@ -226,7 +169,7 @@ TEST_F(SwayTest, PicturesShowTheScreenAndPostPetComesToTheFront) {
 
 // ---- mutter: the ScreenCast portal with a restore token, no dialog ----
 
-using MutterTest = DesktopTest<Desktop::Mutter>;
+using MutterTest = ProgramTest<Desktop::Mutter>;
 
 QString restoreToken(const QByteArray& settings) {
     const qsizetype section = settings.indexOf("[capture]");
@@ -265,7 +208,7 @@ TEST_F(MutterTest, PicturesShowTheScreenAndTheNextStartNeedsNoDialog) {
 
 // ---- no portal: a message, and no picture ----
 
-using NoPortalTest = DesktopTest<Desktop::NoPortal>;
+using NoPortalTest = ProgramTest<Desktop::NoPortal>;
 
 TEST_F(NoPortalTest, SaysWhatIsMissingAndStoresNothing) {
     ASSERT_NO_FATAL_FAILURE(startProgram(Options{}));

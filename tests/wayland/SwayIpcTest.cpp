@@ -2,25 +2,18 @@
 // windows: a Wayland one and one through Xwayland, whose EWMH activation request sway only
 // marks as urgent.
 
-#include <chrono>
 #include <cstring>
-#include <functional>
-#include <iostream>
 #include <list>
-#include <thread>
 #include <QCoreApplication>
 #include <QDir>
-#include <QFile>
 #include <QElapsedTimer>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
+#include <QFile>
 #include <gtest/gtest.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
 
-#include "Session.h"
+#include "DesktopTest.h"
 #include "platform/wayland/SwayIpc.h"
 
 namespace waylandtest {
@@ -28,33 +21,20 @@ namespace {
 
 using platform::wayland::activateWindow;
 
-class SwayIpcTest : public testing::Test {
+class SwayIpcTest : public DesktopTest<Desktop::Sway> {
 protected:
-    static void SetUpTestSuite() {
-        Session::Started started = Session::start(Desktop::Sway);
-        session = started.session.release();
-        whyNot = started.why;
-        skipped = started.skipped;
-    }
-    static void TearDownTestSuite() {
-        delete session;
-        session = nullptr;
-    }
     void SetUp() override {
-        if (session == nullptr && skipped) {
-            GTEST_SKIP() << whyNot.toStdString();
+        DesktopTest::SetUp();
+        if (session != nullptr) {
+            socket = session->value(QStringLiteral("SWAYSOCK"));
         }
-        ASSERT_NE(session, nullptr) << whyNot.toStdString();
-        socket = session->value(QStringLiteral("SWAYSOCK"));
     }
     void TearDown() override {
         for (QProcess& window : windows) {
             window.kill();
             window.waitForFinished(5000);
         }
-        if (HasFailure() && session != nullptr) {
-            std::cerr << session->logs().toStdString();
-        }
+        DesktopTest::TearDown();
     }
 
     enum class Kind { Wayland, X11 };
@@ -79,69 +59,16 @@ protected:
     void close(QProcess& window, const QString& title) {
         window.kill();
         window.waitForFinished(5000);
-        EXPECT_TRUE(waitFor([&] { return !titles().contains(title); }));
+        EXPECT_TRUE(waitFor([&] { return !swayWindows(*session).titles.contains(title); }));
     }
 
-    // The layout tree, read with sway's own client: independent of the code under test.
-    QJsonObject tree() {
-        QByteArray json;
-        EXPECT_EQ(session->run(QStringLiteral("swaymsg"),
-                               {QStringLiteral("-s"), socket, QStringLiteral("-t"),
-                                QStringLiteral("get_tree"), QStringLiteral("-r")},
-                               &json),
-                  0);
-        return QJsonDocument::fromJson(json).object();
-    }
-
-    static void collect(const QJsonObject& node, QStringList& titles, QString& focused) {
-        if (node.contains(QLatin1String("pid"))) {
-            const QString name = node.value(QLatin1String("name")).toString();
-            titles.append(name);
-            if (node.value(QLatin1String("focused")).toBool()) {
-                focused = name;
-            }
-        }
-        for (const char* children : {"nodes", "floating_nodes"}) {
-            for (const QJsonValue child : node.value(QLatin1String(children)).toArray()) {
-                collect(child.toObject(), titles, focused);
-            }
-        }
-    }
-
-    QStringList titles() {
-        QStringList all;
-        QString focused;
-        collect(tree(), all, focused);
-        return all;
-    }
-
-    QString focusedTitle() {
-        QStringList all;
-        QString focused;
-        collect(tree(), all, focused);
-        return focused;
-    }
+    QString focusedTitle() { return swayWindows(*session).focused; }
 
     bool swaymsg(const QString& command) {
         return session->run(QStringLiteral("swaymsg"),
                             {QStringLiteral("-s"), socket, command}) == 0;
     }
 
-    static bool waitFor(const std::function<bool()>& done) {
-        QElapsedTimer waited;
-        waited.start();
-        while (!done()) {
-            if (waited.elapsed() > 10000) {
-                return false;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        }
-        return true;
-    }
-
-    static inline Session* session = nullptr;
-    static inline QString whyNot;
-    static inline bool skipped = false;
     QString socket;
     std::list<QProcess> windows;
 };
