@@ -4,10 +4,12 @@
 set -euo pipefail
 
 run_packages=(build-essential cmake pkg-config qt6-base-dev libx11-dev libxext-dev
-              libdeflate-dev fonts-noto-cjk)
+              libpipewire-0.3-dev libdeflate-dev fonts-noto-cjk)
+# The Wayland desktops that the tests start headless: sway with the wlroots portal, mutter with
+# the GNOME portal, PipeWire for the screen stream, and a private session bus.
 test_packages=(libgtest-dev libgmock-dev libpng-dev libbenchmark-dev xvfb xauth openbox
                xdotool x11-utils clang libclang-rt-14-dev
-               sway xwayland mutter pipewire pipewire-bin wireplumber dbus-user-session
+               dbus-daemon dbus-user-session sway xwayland mutter pipewire pipewire-bin wireplumber
                xdg-desktop-portal xdg-desktop-portal-wlr xdg-desktop-portal-gtk
                xdg-desktop-portal-gnome libglib2.0-bin zenity at-spi2-core python3-pyatspi)
 

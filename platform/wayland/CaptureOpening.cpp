@@ -90,6 +90,7 @@ CaptureOpening::CaptureOpening(const QDBusConnection& bus, const PortalTimeouts&
             outcome.mode = CaptureMode::ScreenCast;
             outcome.stream = std::move(stream_);
             outcome.sessionPath = sessionPath_;
+            outcome.restoreToken = newToken_;
             finish(std::move(outcome));
         } else if (frameWaitedMs_ >= timeouts_.firstFrameMs) {
             frameTimer_.stop();

@@ -15,9 +15,13 @@ std::string prepareWindowSystem() {
     if (display == nullptr || *display == '\0') {
         const char* wayland = std::getenv("WAYLAND_DISPLAY");
         if (wayland != nullptr && *wayland != '\0') {
-            return {};  // no X server: let Qt use the session's own platform
+            // The window runs through Xwayland on a Wayland desktop; the screen is captured
+            // through the desktop portal all the same.
+            return "KoronCam: no X display (DISPLAY is not set); on a Wayland desktop its window "
+                   "needs Xwayland, the desktop's X11 support: turn it on and start again.";
         }
-        return "KoronCam: no X display (DISPLAY is not set); start it from an X11 desktop session.";
+        return "KoronCam: no X display (DISPLAY is not set); start it from an X11 or Wayland "
+               "desktop session.";
     }
     Display* connection = XOpenDisplay(display);
     if (connection == nullptr) {

@@ -259,3 +259,43 @@ TEST_F(ShootingTest, BatchWindowOpensOverTheFolderAndTheGaugeFollows) {
     EXPECT_EQ(before, 5) << "a 600054-byte BMP of 500 x 400";
     EXPECT_EQ(globals().mypbar.Value(), 7) << "only a small PNG is left";
 }
+
+TEST_F(ShootingTest, WhereWindowsCannotBeBroughtUpTheStartSaysSoOncePerRun) {
+    fake.screen.canActivate = false;
+    form->cmdStart_Click();
+    ASSERT_EQ(fake.ui.messages.size(), 1u);
+    EXPECT_TRUE(fake.ui.lastMessage().contains("前面"));
+    EXPECT_TRUE(timer()->isActive()) << "shooting goes on";
+    tick();
+    EXPECT_EQ(pictures().size(), 1);
+    form->cmdStart_Click();
+    form->cmdStart_Click();
+    EXPECT_EQ(fake.ui.messages.size(), 1u) << "once per run";
+    EXPECT_TRUE(timer()->isActive());
+}
+
+TEST_F(ShootingTest, WithoutBringingPostPetUpNothingIsSaidAboutIt) {
+    globals().settings.kcactive = false;
+    fake.screen.canActivate = false;
+    form->cmdStart_Click();
+    EXPECT_TRUE(fake.ui.messages.empty());
+}
+
+TEST_F(ShootingTest, WhileTheDesktopIsAskedTicksTakeNothingAndTheTokenIsKeptAfter) {
+    fake.screen.answerLater = true;
+    fake.screen.newToken = "fresh";
+    form->cmdStart_Click();
+    EXPECT_TRUE(timer()->isActive()) << "the shooting state shows, so the button can give up";
+    tick();
+    EXPECT_EQ(fake.screen.captures, 0);
+    ASSERT_TRUE(fake.screen.pendingOpen);
+    fake.screen.pendingOpen({true, {}, QString("fresh")});
+    tick();
+    EXPECT_EQ(fake.screen.captures, 1);
+    EXPECT_EQ(pictures().size(), 1);
+    EXPECT_TRUE(readFile(fake.iniPath()).contains("[capture]\nrestoretoken=fresh"));
+    form->cmdStart_Click();
+    EXPECT_EQ(fake.screen.closes, 1);
+    form->cmdStart_Click();
+    EXPECT_EQ(fake.screen.tokensGiven, std::vector<QString>({"", "fresh"}));
+}

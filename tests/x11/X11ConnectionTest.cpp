@@ -8,33 +8,14 @@
 
 #include "platform/x11/X11Backend.h"
 #include "platform/ScreenChoice.h"
+#include "support/ScopedEnv.h"
 #include "XTestSupport.h"
 
 namespace {
 
 using platform::x11::X11Screen;
 
-// Sets an environment variable for one test and puts the old value back.
-class ScopedEnv {
-public:
-    ScopedEnv(const char* name, const char* value) : name_(name) {
-        if (const char* old = std::getenv(name)) {
-            old_ = old;
-        }
-        setenv(name, value, 1);
-    }
-    ~ScopedEnv() {
-        if (old_) {
-            setenv(name_, old_->c_str(), 1);
-        } else {
-            unsetenv(name_);
-        }
-    }
-
-private:
-    const char* name_;
-    std::optional<std::string> old_;
-};
+using testing_support::ScopedEnv;
 
 // Whether the screen's capture opens; an X11 screen answers at once.
 bool openedOk(platform::Screen& screen) {
@@ -48,10 +29,23 @@ TEST(MakeScreen, ServesAnX11Session) {
     if (QGuiApplication::platformName() != "xcb" || !x11test::TestWindows::open()) {
         GTEST_SKIP() << "Qt does not run as an X11 client here";
     }
+    ScopedEnv wayland("WAYLAND_DISPLAY", "");
+    ScopedEnv type("XDG_SESSION_TYPE", "x11");
     auto screen = platform::makeScreen();
+    EXPECT_NE(dynamic_cast<X11Screen*>(screen.get()), nullptr);
     EXPECT_TRUE(openedOk(*screen));
     EXPECT_TRUE(screen->pressPrintScreen());
     EXPECT_FALSE(screen->clipboardPicture().isNull());
+}
+
+TEST(MakeScreen, AWaylandSessionNeverCapturesItsXDisplay) {
+    if (QGuiApplication::platformName() != "xcb" || !x11test::TestWindows::open()) {
+        GTEST_SKIP() << "Qt does not run as an X11 client here";
+    }
+    // Xwayland's root window reads back black: the X display must not serve.
+    ScopedEnv wayland("WAYLAND_DISPLAY", "wayland-0");
+    auto screen = platform::makeScreen();
+    EXPECT_EQ(dynamic_cast<X11Screen*>(screen.get()), nullptr);
 }
 
 TEST(MakeScreen, WithoutAnXServerReportsTheScreenUnavailable) {
