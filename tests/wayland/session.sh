@@ -247,13 +247,8 @@ if [ "$kind" = sway ] && [ -e /tmp/out.png ] && [ "$(stat -c %u /tmp/out.png)" !
 fi
 
 bus_config=()
-if [ "$kind" = bare ]; then
-    # A session bus that knows no service: nothing can start a portal on demand.
-    sed -e 's|<standard_session_servicedirs */>|<servicedir>'"$base"'/no-services</servicedir>|' \
-        /usr/share/dbus-1/session.conf >"$base/bus.conf"
-    mkdir "$base/no-services"
-    bus_config=(--config-file="$base/bus.conf")
-fi
+# A session bus that knows no service: nothing can start a portal on demand.
+[ "$kind" = bare ] && bus_config=(--config-file="$here/session-bus.conf")
 
 # Ends whatever still runs with this session's runtime folder: services the bus started.
 sweep() {
