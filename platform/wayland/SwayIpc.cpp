@@ -93,8 +93,8 @@ private:
     bool writeAll(const QByteArray& bytes) {
         qsizetype done = 0;
         while (done < bytes.size()) {
-            const ssize_t n = send(fd_, bytes.constData() + done, std::size_t(bytes.size() - done),
-                                   MSG_NOSIGNAL);
+            const ssize_t n =
+                send(fd_, bytes.constData() + done, std::size_t(bytes.size() - done), MSG_NOSIGNAL);
             if (n < 0 && errno == EINTR) {
                 continue;
             }

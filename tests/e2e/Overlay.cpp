@@ -21,9 +21,9 @@ unsigned long showOverlay(Display* display, const QPoint& at, const QImage& pict
     const int screen = DefaultScreen(display);
     const Window root = RootWindow(display, screen);
     const QImage rgb = picture.convertToFormat(QImage::Format_RGB32);
-    const Pixmap pixmap = XCreatePixmap(display, root, unsigned(rgb.width()),
-                                        unsigned(rgb.height()),
-                                        unsigned(DefaultDepth(display, screen)));
+    const Pixmap pixmap =
+        XCreatePixmap(display, root, unsigned(rgb.width()), unsigned(rgb.height()),
+                      unsigned(DefaultDepth(display, screen)));
     // The X image takes the buffer and frees it with XDestroyImage.
     auto* buffer = static_cast<char*>(std::malloc(size_t(rgb.width()) * size_t(rgb.height()) * 4));
     XImage* image = XCreateImage(display, DefaultVisual(display, screen),
@@ -49,8 +49,8 @@ unsigned long showOverlay(Display* display, const QPoint& at, const QImage& pict
     attributes.override_redirect = True;
     attributes.event_mask = ExposureMask;
     const Window window =
-        XCreateWindow(display, root, at.x(), at.y(), unsigned(rgb.width()),
-                      unsigned(rgb.height()), 0, CopyFromParent, InputOutput, CopyFromParent,
+        XCreateWindow(display, root, at.x(), at.y(), unsigned(rgb.width()), unsigned(rgb.height()),
+                      0, CopyFromParent, InputOutput, CopyFromParent,
                       CWBackPixmap | CWOverrideRedirect | CWEventMask, &attributes);
     XFreePixmap(display, pixmap);
     XMapRaised(display, window);

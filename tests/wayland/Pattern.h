@@ -15,8 +15,9 @@ inline QImage pattern() {
     for (int y = 0; y < image.height(); ++y) {
         for (int x = 0; x < image.width(); ++x) {
             const unsigned hash = unsigned(x) * 2654435761u ^ unsigned(y) * 40503u;
-            image.setPixel(x, y, qRgb(int((x * 5 + y) & 255), int((y * 3 + (x >> 3)) & 255),
-                                      int((hash >> 13) & 255)));
+            image.setPixel(x, y,
+                           qRgb(int((x * 5 + y) & 255), int((y * 3 + (x >> 3)) & 255),
+                                int((hash >> 13) & 255)));
         }
     }
     return image;

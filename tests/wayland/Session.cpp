@@ -17,20 +17,27 @@ constexpr int kSkipExitCode = 77;
 
 const char* nameOf(Desktop desktop) {
     switch (desktop) {
-    case Desktop::Sway:
-        return "sway";
-    case Desktop::Mutter:
-        return "mutter";
-    case Desktop::NoPortal:
-        return "bare";
+        case Desktop::Sway:
+            return "sway";
+        case Desktop::Mutter:
+            return "mutter";
+        case Desktop::NoPortal:
+            return "bare";
     }
     return "";
 }
 
 // What a client must not take over from the test's own environment.
-const char* const kDesktopVariables[] = {
-    "DISPLAY", "XAUTHORITY", "WAYLAND_DISPLAY", "SWAYSOCK", "DBUS_SESSION_BUS_ADDRESS",
-    "XDG_RUNTIME_DIR", "XDG_CURRENT_DESKTOP", "XDG_SESSION_TYPE", "HOME", "XDG_CONFIG_HOME"};
+const char* const kDesktopVariables[] = {"DISPLAY",
+                                         "XAUTHORITY",
+                                         "WAYLAND_DISPLAY",
+                                         "SWAYSOCK",
+                                         "DBUS_SESSION_BUS_ADDRESS",
+                                         "XDG_RUNTIME_DIR",
+                                         "XDG_CURRENT_DESKTOP",
+                                         "XDG_SESSION_TYPE",
+                                         "HOME",
+                                         "XDG_CONFIG_HOME"};
 
 }  // namespace
 
@@ -71,13 +78,13 @@ Session::Started Session::start(Desktop desktop) {
         }
     }
     script.waitForFinished(kStopTimeoutMs);
-    started.skipped = script.exitStatus() == QProcess::NormalExit &&
-                      script.exitCode() == kSkipExitCode;
+    started.skipped =
+        script.exitStatus() == QProcess::NormalExit && script.exitCode() == kSkipExitCode;
     const QString said = QString::fromUtf8(script.readAll());
     started.why = session->lines_.join('\n') + said;
     if (started.why.trimmed().isEmpty()) {
-        started.why = QStringLiteral("the desktop did not come up within %1 s")
-                          .arg(kStartTimeoutMs / 1000);
+        started.why =
+            QStringLiteral("the desktop did not come up within %1 s").arg(kStartTimeoutMs / 1000);
     }
     return started;
 }

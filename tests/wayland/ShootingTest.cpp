@@ -76,8 +76,7 @@ protected:
             ASSERT_NO_FATAL_FAILURE(program->writeSettings(program->settingsBytes() + extra));
         }
         QProcessEnvironment environment = session->environment();
-        environment.insert(QStringLiteral("QT_LINUX_ACCESSIBILITY_ALWAYS_ON"),
-                           QStringLiteral("1"));
+        environment.insert(QStringLiteral("QT_LINUX_ACCESSIBILITY_ALWAYS_ON"), QStringLiteral("1"));
         program->useEnvironment(environment);
         // The desktop's user, who alone may use its display and bus.
         if (geteuid() == 0) {
@@ -106,6 +105,16 @@ protected:
         });
     }
 
+    // A window of another program titled `title` (a GTK dialog) on `backend` ("wayland", "x11").
+    void openWindow(QProcess& window, const QString& title, const QString& backend) {
+        QProcessEnvironment environment = session->environment();
+        environment.insert(QStringLiteral("GDK_BACKEND"), backend);
+        session->runAsUser(window, environment);
+        window.start(QStringLiteral("zenity"),
+                     {QStringLiteral("--info"), QStringLiteral("--title=") + title,
+                      QStringLiteral("--text=") + title});
+    }
+
     // The test pattern at the screen's top-left corner.
     void showPattern() {
         session->runAsUser(patternWindow);
@@ -117,9 +126,10 @@ protected:
 
     // Waits for `count` pictures; each must show the pattern.
     void expectPicturesOfThePattern(size_t count) {
-        ASSERT_TRUE(waitFor([&] { return e2e::pictures(program->pictureFolder()).size() >= count; }))
-            << e2e::pictures(program->pictureFolder()).size() << " of " << count
-            << " pictures came; the program shows:\n"
+        ASSERT_TRUE(waitFor([&] {
+            return e2e::pictures(program->pictureFolder()).size() >= count;
+        })) << e2e::pictures(program->pictureFolder()).size()
+            << " of " << count << " pictures came; the program shows:\n"
             << shown().toStdString();
         for (const QFileInfo& file : e2e::pictures(program->pictureFolder())) {
             std::string first;
@@ -143,12 +153,7 @@ QString focusedTitle(const Session& session) {
 TEST_F(SwayTest, PicturesShowTheScreenAndPostPetComesToTheFront) {
     ASSERT_NO_FATAL_FAILURE(showPattern());
     QProcess postPet;
-    QProcessEnvironment environment = session->environment();
-    environment.insert(QStringLiteral("GDK_BACKEND"), QStringLiteral("wayland"));
-    session->runAsUser(postPet, environment);
-    postPet.start(QStringLiteral("zenity"),
-                  {QStringLiteral("--info"), QStringLiteral("--title=PostPet"),
-                   QStringLiteral("--text=PostPet")});
+    openWindow(postPet, QStringLiteral("PostPet"), QStringLiteral("wayland"));
     ASSERT_TRUE(waitFor([&] { return focusedTitle(*session) == QStringLiteral("PostPet"); }));
 
     Options options;
@@ -186,7 +191,8 @@ TEST_F(MutterTest, PicturesShowTheScreenAndTheNextStartNeedsNoDialog) {
     const QString seeded = session->value(QStringLiteral("KORONCAM_RESTORE_TOKEN"));
     ASSERT_FALSE(seeded.isEmpty());
     ASSERT_NO_FATAL_FAILURE(showPattern());
-    ASSERT_NO_FATAL_FAILURE(startProgram(Options{}, "[capture]\nrestoretoken=" + seeded.toUtf8() + "\n"));
+    ASSERT_NO_FATAL_FAILURE(
+        startProgram(Options{}, "[capture]\nrestoretoken=" + seeded.toUtf8() + "\n"));
     ASSERT_TRUE(press(QStringLiteral("スタート")));
     EXPECT_TRUE(waitForWindow(kShooting));
     expectPicturesOfThePattern(2);
@@ -200,10 +206,40 @@ TEST_F(MutterTest, PicturesShowTheScreenAndTheNextStartNeedsNoDialog) {
 
     // A new run with the token that the last one kept: no chooser, which nobody could answer.
     program = std::make_unique<Program>();
-    ASSERT_NO_FATAL_FAILURE(startProgram(Options{}, "[capture]\nrestoretoken=" + second.toUtf8() + "\n"));
+    ASSERT_NO_FATAL_FAILURE(
+        startProgram(Options{}, "[capture]\nrestoretoken=" + second.toUtf8() + "\n"));
     ASSERT_TRUE(press(QStringLiteral("スタート")));
     expectPicturesOfThePattern(2);
     EXPECT_FALSE(restoreToken(program->settingsBytes()).isEmpty());
+}
+
+// The active X11 window's title on the desktop's Xwayland.
+QString activeX11Title(const Session& session) {
+    QByteArray title;
+    session.run(QStringLiteral("xdotool"),
+                {QStringLiteral("getactivewindow"), QStringLiteral("getwindowname")}, &title);
+    return QString::fromUtf8(title).trimmed();
+}
+
+// There is no way to bring up another program's Wayland window here, but an X11 one (a Windows
+// program under Wine) takes the X11 request through Xwayland.
+TEST_F(MutterTest, AnX11PostPetComesToTheFrontThroughXwayland) {
+    QProcess postPet;
+    openWindow(postPet, QStringLiteral("PostPet"), QStringLiteral("x11"));
+    ASSERT_TRUE(waitFor([&] { return activeX11Title(*session) == QStringLiteral("PostPet"); }));
+    Options options;
+    options.kcactive = true;
+    ASSERT_NO_FATAL_FAILURE(startProgram(
+        options, "[capture]\nrestoretoken=" +
+                     session->value(QStringLiteral("KORONCAM_RESTORE_TOKEN")).toUtf8() + "\n"));
+    ASSERT_TRUE(waitFor([&] { return activeX11Title(*session) == kStopped; }))
+        << "the program's window did not take the focus";
+    ASSERT_TRUE(press(QStringLiteral("スタート")));
+    EXPECT_TRUE(waitFor([&] { return activeX11Title(*session) == QStringLiteral("PostPet"); }))
+        << "PostPet stayed behind; active: " << activeX11Title(*session).toStdString();
+    EXPECT_TRUE(waitForWindow(kShooting)) << shown().toStdString();
+    postPet.kill();
+    postPet.waitForFinished(5000);
 }
 
 // ---- no portal: a message, and no picture ----

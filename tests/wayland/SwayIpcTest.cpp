@@ -43,8 +43,9 @@ protected:
     QProcess& open(const QString& title, Kind kind) {
         QProcess& window = windows.emplace_back();
         QProcessEnvironment environment = session->environment();
-        environment.insert(QStringLiteral("GDK_BACKEND"),
-                           kind == Kind::Wayland ? QStringLiteral("wayland") : QStringLiteral("x11"));
+        environment.insert(QStringLiteral("GDK_BACKEND"), kind == Kind::Wayland
+                                                              ? QStringLiteral("wayland")
+                                                              : QStringLiteral("x11"));
         session->runAsUser(window, environment);
         window.setProcessChannelMode(QProcess::ForwardedChannels);
         window.setWorkingDirectory(QDir::tempPath());
@@ -65,8 +66,8 @@ protected:
     QString focusedTitle() { return swayWindows(*session).focused; }
 
     bool swaymsg(const QString& command) {
-        return session->run(QStringLiteral("swaymsg"),
-                            {QStringLiteral("-s"), socket, command}) == 0;
+        return session->run(QStringLiteral("swaymsg"), {QStringLiteral("-s"), socket, command}) ==
+               0;
     }
 
     QString socket;
@@ -114,8 +115,8 @@ TEST_F(SwayIpcTest, NoSuchWindowChangesNothing) {
 
 // A compositor that takes the connection and never answers must not hold up the picture.
 TEST(SwayIpcSocketTest, SilentOrMissingCompositorGivesUpWithinAboutASecond) {
-    const QString path = QDir::temp().filePath(QStringLiteral("koroncam-silent-%1.sock")
-                                                   .arg(QCoreApplication::applicationPid()));
+    const QString path = QDir::temp().filePath(
+        QStringLiteral("koroncam-silent-%1.sock").arg(QCoreApplication::applicationPid()));
     const QByteArray name = QFile::encodeName(path);
     const int listener = socket(AF_UNIX, SOCK_STREAM, 0);
     ASSERT_GE(listener, 0);

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Starts a headless Wayland desktop for the tests and keeps it until this script's standard input
-# closes (the test ends, or dies). Usage: session.sh sway|mutter|bare
+# closes (the test ends, or dies); or, given a command, runs that command in it as the desktop's
+# user and ends with it. Usage: session.sh sway|mutter|bare [-- COMMAND ARGUMENT...]
 #   sway:   headless sway with Xwayland, PipeWire, WirePlumber, xdg-desktop-portal with its wlr
 #           and gtk backends;
 #   mutter: headless mutter with a 1920x1080 virtual monitor and Xwayland, PipeWire, WirePlumber,
@@ -165,6 +166,7 @@ start_mutter() {
 inner() {
     local kind="$1"
     logs="$2"
+    shift 2
     local started
     started="$(now_ms)"
     trap stop_all EXIT
@@ -193,19 +195,29 @@ inner() {
         echo "KORONCAM_SESSION_LOGS=$logs"
         echo "ready $(($(now_ms) - started))"
     } >&3
+    if [ $# -gt 0 ]; then
+        [ -n "$token" ] && export "${token?}"
+        "$@" >&3 2>&1 3>&-
+        return
+    fi
     exec 3>&-
     # Until the test closes our standard input.
     cat >/dev/null
 }
 
 if [ "${1:-}" = --inner ]; then
-    inner "$2" "$3"
+    shift
+    inner "$@"
     exit $?
 fi
 
 # ---- outside: prepares the folders and the user, then runs the session ----
 
 kind="${1:-}"
+command=()
+if [ "${2:-}" = -- ]; then
+    command=("${@:3}")
+fi
 case "$kind" in
     sway | bare) needed=(sway Xwayland /usr/libexec/at-spi-bus-launcher) ;;
     mutter) needed=(mutter Xwayland /usr/libexec/at-spi-bus-launcher pipewire wireplumber gdbus /usr/libexec/xdg-desktop-portal
@@ -278,7 +290,7 @@ self=()
 [ "$(id -u)" -eq 0 ] && self=(setpriv --reuid="$uid" --regid="$group" --clear-groups)
 "${self[@]}" env -i PATH="$PATH" HOME="$base/home" XDG_RUNTIME_DIR="$base/runtime" \
     LANG="${LANG:-C.UTF-8}" dbus-run-session "${bus_config[@]}" -- \
-    "$script" --inner "$kind" "$base/logs" <&0 3>&1 >"$base/logs/session.log" 2>&1 &
+    "$script" --inner "$kind" "$base/logs" "${command[@]}" <&0 3>&1 >"$base/logs/session.log" 2>&1 &
 child=$!
 wait "$child"
 status=$?
