@@ -3,7 +3,7 @@
 // the ScreenCast path (the newest frame copied), whichever the desktop serves; beside it the bare
 // copy of a 1920 x 1080 frame measured in the same run. It asks the portal of the session bus,
 // so it runs only when KORONCAM_BENCH_PORTAL=1 says that bus belongs to a test desktop (a real
-// desktop would show its dialog).
+// desktop would show its dialog); KORONCAM_BENCH_PORTAL_TOKEN gives a seeded restore token.
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -68,13 +68,12 @@ int main(int argc, char** argv) {
     bool ok = false;
     QString problem;
     QEventLoop loop;
-    // A test desktop may hold a permission for us (mutter's portal has no one to ask).
-    screen->openCapture(qEnvironmentVariable("KORONCAM_RESTORE_TOKEN"),
-                        [&](const platform::CaptureOpened& opened) {
-                            ok = opened.ok;
-                            problem = opened.problem;
-                            loop.quit();
-                        });
+    const QString token = qEnvironmentVariable("KORONCAM_BENCH_PORTAL_TOKEN");
+    screen->openCapture(token, [&](const platform::CaptureOpened& opened) {
+        ok = opened.ok;
+        problem = opened.problem;
+        loop.quit();
+    });
     loop.exec();
     const double openMs = double(opening.nsecsElapsed()) / 1e6;
     if (!ok) {

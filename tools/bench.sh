@@ -34,8 +34,10 @@ done
 # the Screenshot path on sway (its ScreenCast needs a GPU), the ScreenCast path on mutter.
 for desktop in sway mutter; do
     echo "== bench_portal on $desktop" >&2
-    output=$(tests/wayland/session.sh "$desktop" -- env KORONCAM_BENCH_PORTAL=1 \
-        build-bench/bench_portal 2>/dev/null) || true
+    # shellcheck disable=SC2016 # expanded inside the desktop, where the token is set
+    output=$(tests/wayland/session.sh "$desktop" -- env KORONCAM_BENCH_PORTAL=1 sh -c \
+        'KORONCAM_BENCH_PORTAL_TOKEN="${KORONCAM_RESTORE_TOKEN:-}" exec build-bench/bench_portal' \
+        2>/dev/null) || true
     echo "$output" >&2
     if grep -q '^SUMMARY|' <<<"$output"; then
         grep '^SUMMARY|' <<<"$output" >>"$summary"

@@ -280,22 +280,3 @@ TEST_F(ShootingTest, WithoutBringingPostPetUpNothingIsSaidAboutIt) {
     form->cmdStart_Click();
     EXPECT_TRUE(fake.ui.messages.empty());
 }
-
-TEST_F(ShootingTest, WhileTheDesktopIsAskedTicksTakeNothingAndTheTokenIsKeptAfter) {
-    fake.screen.answerLater = true;
-    fake.screen.newToken = "fresh";
-    form->cmdStart_Click();
-    EXPECT_TRUE(timer()->isActive()) << "the shooting state shows, so the button can give up";
-    tick();
-    EXPECT_EQ(fake.screen.captures, 0);
-    ASSERT_TRUE(fake.screen.pendingOpen);
-    fake.screen.pendingOpen({true, {}, QString("fresh")});
-    tick();
-    EXPECT_EQ(fake.screen.captures, 1);
-    EXPECT_EQ(pictures().size(), 1);
-    EXPECT_TRUE(readFile(fake.iniPath()).contains("[capture]\nrestoretoken=fresh"));
-    form->cmdStart_Click();
-    EXPECT_EQ(fake.screen.closes, 1);
-    form->cmdStart_Click();
-    EXPECT_EQ(fake.screen.tokensGiven, std::vector<QString>({"", "fresh"}));
-}

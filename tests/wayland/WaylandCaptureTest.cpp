@@ -103,7 +103,7 @@ protected:
         return QImage(pictureFolder() + QStringLiteral("kcPic2000-01-15-09-05-07.bmp"));
     }
     void expectCutFrom(const QImage& stored, const QImage& screenImage) {
-        ASSERT_EQ(stored.size(), QSize(386, 300));
+        ASSERT_EQ(stored.size(), QSize(386, 300)) << fake.ui.lastMessage().toStdString();
         for (const QPoint p : {QPoint(0, 0), QPoint(385, 0), QPoint(0, 299), QPoint(385, 299),
                                QPoint(200, 150)}) {
             EXPECT_EQ(stored.pixel(p), screenImage.pixel(p)) << p.x() << "," << p.y();
@@ -257,7 +257,9 @@ protected:
 
     // The desktop's PNG, written where `folder` says.
     void provideShot(const QString& folder) {
-        shotFile = folder + QStringLiteral("/koroncam-test-shot.png");
+        // Named by this process: test runs side by side must not take each other's file.
+        shotFile = folder + QStringLiteral("/koroncam-test-shot-%1.png")
+                                .arg(QCoreApplication::applicationPid());
         ASSERT_TRUE(QImageWriter(shotFile, "png").write(shot));
         portal.screenshotUri = QUrl::fromLocalFile(shotFile).toString();
     }
