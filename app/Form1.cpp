@@ -265,8 +265,8 @@ void Form1::captureOpened(const platform::CaptureOpened& opened) {
         !toldNoActivation_) {
         toldNoActivation_ = true;
         message(this, QStringLiteral("このデスクトップでは、ほかのプログラムのウィンドウを前面に"
-                                     "出すことができません。\r\n"
-                                     "PostPet を前面に出さずに撮影を続けます。"));
+                                     "出せないことがあります (X11 のウィンドウだけは出せます)。\r\n"
+                                     "PostPet が前面に出なくても、撮影は続けます。"));
     }
 }
 

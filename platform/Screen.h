@@ -38,7 +38,8 @@ public:
     virtual bool pressPrintScreen() = 0;
     // The picture that the last pressPrintScreen() captured; a null image when there is none.
     virtual QImage clipboardPicture() = 0;
-    // False where the desktop gives programs no way to bring another program's window up.
+    // False where the desktop gives programs no way, or not for every window, to bring another
+    // program's window up.
     virtual bool canActivateWindows() = 0;
     // Brings the top-level window titled `title` (exactly, else the first whose title begins
     // with it) to the front. Returns false when no such window was found; never reports.

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the benchmarks optimised (build-bench/), runs every one of them and prints one table:
 # each figure beside its baseline measured in the same run, the ratio, the bar and whether it holds.
-# Starts a private 1920x1080 X server for the capture figures when none is given.
+# Starts a private 1920x1080 X server for the capture figures when none is given, and headless
+# Wayland desktops for the desktop portal's figures.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 tools/deps.sh test
@@ -23,9 +24,26 @@ summary=$(mktemp)
 failed=0
 for bench in build-bench/bench_*; do
     [ -x "$bench" ] || continue
+    [ "$(basename "$bench")" = bench_portal ] && continue
     echo "== $(basename "$bench")" >&2
     if ! "$bench" 2>/dev/null | tee /dev/stderr | grep '^SUMMARY|' >>"$summary"; then
         failed=1
+    fi
+done
+# The desktop portal's paths, each on a headless test desktop of its own (the tests' desktops):
+# the Screenshot path on sway (its ScreenCast needs a GPU), the ScreenCast path on mutter.
+for desktop in sway mutter; do
+    echo "== bench_portal on $desktop" >&2
+    # shellcheck disable=SC2016 # expanded inside the desktop, where the token is set
+    output=$(tests/wayland/session.sh "$desktop" -- env KORONCAM_BENCH_PORTAL=1 sh -c \
+        'KORONCAM_BENCH_PORTAL_TOKEN="${KORONCAM_RESTORE_TOKEN:-}" exec build-bench/bench_portal' \
+        2>/dev/null) || true
+    echo "$output" >&2
+    if grep -q '^SUMMARY|' <<<"$output"; then
+        grep '^SUMMARY|' <<<"$output" >>"$summary"
+    else
+        echo "SUMMARY|picture through the desktop portal on $desktop|- (the desktop did not run)|-|-|-|-|-" \
+            >>"$summary"
     fi
 done
 

@@ -14,7 +14,7 @@ test_packages=(libgtest-dev libpng-dev libbenchmark-dev xvfb xauth openbox
                xdotool x11-utils clang libclang-rt-14-dev lintian desktop-file-utils appstream
                dbus-daemon dbus-user-session sway xwayland mutter pipewire pipewire-bin wireplumber
                xdg-desktop-portal xdg-desktop-portal-wlr xdg-desktop-portal-gtk
-               xdg-desktop-portal-gnome)
+               xdg-desktop-portal-gnome libglib2.0-bin zenity at-spi2-core python3-pyatspi)
 
 wanted=("${run_packages[@]}")
 if [ "${1:-run}" = package ] || [ "${1:-run}" = test ]; then

@@ -111,10 +111,12 @@ void CaptureOpening::start(const QString& restoreToken, Done done) {
     if (!bus_.isConnected()) {
         // Answered from the event loop, as every other outcome.
         QTimer::singleShot(0, this, [this] {
-            finish({CaptureMode::None, nullptr, {},
-                    missingMessage(QStringLiteral(
-                        "デスクトップのセッション バス (D-Bus) につながらず、"
-                        "デスクトップのポータルを呼べません。")),
+            finish({CaptureMode::None,
+                    nullptr,
+                    {},
+                    missingMessage(
+                        QStringLiteral("デスクトップのセッション バス (D-Bus) につながらず、"
+                                       "デスクトップのポータルを呼べません。")),
                     std::nullopt});
         });
         return;
@@ -145,7 +147,9 @@ bool CaptureOpening::endsHere(const PortalAnswer& answer) {
             return true;
         case PortalAnswer::Kind::CallError:
             if (noPortal(answer.errorName)) {
-                finish({CaptureMode::None, nullptr, {},
+                finish({CaptureMode::None,
+                        nullptr,
+                        {},
                         missingMessage(QStringLiteral(
                             "デスクトップのポータル (xdg-desktop-portal) が動いていません。")),
                         std::nullopt});
@@ -178,8 +182,7 @@ void CaptureOpening::createSession() {
                 fallBack(Missing::CastFailed, {});
                 return;
             }
-            const QString given =
-                answer.results.value(QStringLiteral("session_handle")).toString();
+            const QString given = answer.results.value(QStringLiteral("session_handle")).toString();
             if (!given.isEmpty()) {
                 sessionPath_ = given;
             }
@@ -189,9 +192,9 @@ void CaptureOpening::createSession() {
 
 void CaptureOpening::selectSources() {
     QVariantMap options{
-        {QStringLiteral("types"), uint(1)},        // a monitor
+        {QStringLiteral("types"), uint(1)},  // a monitor
         {QStringLiteral("multiple"), false},
-        {QStringLiteral("cursor_mode"), uint(1)},  // hidden: the pictures never showed a pointer
+        {QStringLiteral("cursor_mode"), uint(1)},   // hidden: the pictures never showed a pointer
         {QStringLiteral("persist_mode"), uint(2)},  // until revoked: no dialog next time
     };
     if (!restoreToken_.isEmpty()) {
@@ -243,9 +246,8 @@ void CaptureOpening::openRemote(uint node) {
                        return;
                    }
                    const auto handle = reply.arguments().value(0).value<QDBusUnixFileDescriptor>();
-                   const int fd = handle.isValid()
-                                      ? fcntl(handle.fileDescriptor(), F_DUPFD_CLOEXEC, 3)
-                                      : -1;
+                   const int fd =
+                       handle.isValid() ? fcntl(handle.fileDescriptor(), F_DUPFD_CLOEXEC, 3) : -1;
                    if (fd < 0) {
                        fallBack(Missing::PipeWire, {});
                        return;
@@ -270,35 +272,34 @@ void CaptureOpening::waitForFirstFrame() {
 
 void CaptureOpening::fallBack(Missing why, const QString& detail) {
     closeSession();
-    callPortal(
-        bus_, kPortalPath, QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"),
-        {kScreenshot, QStringLiteral("version")}, timeouts_.callMs, this,
-        [this, why, detail](const QDBusMessage& reply) {
-            if (reply.type() != QDBusMessage::ErrorMessage) {
-                finish({CaptureMode::Screenshot, nullptr, {}, {}, newToken_});
-                return;
-            }
-            QString what;
-            switch (why) {
-                case Missing::Backend:
-                    what = QStringLiteral(
-                        "デスクトップのポータルに画面を撮影する機能がありません。"
-                        "デスクトップに合ったポータルのバックエンドが入っていません。");
-                    break;
-                case Missing::PipeWire:
-                    what = QStringLiteral("PipeWire から画面の映像を受け取れませんでした。");
-                    break;
-                case Missing::CastFailed:
-                    what = QStringLiteral(
-                        "デスクトップのポータルが画面の共有を始められず、"
-                        "スクリーンショットの機能もありません。");
-                    break;
-            }
-            if (!detail.isEmpty()) {
-                what += QStringLiteral("\r\n(") + detail + QLatin1Char(')');
-            }
-            finish({CaptureMode::None, nullptr, {}, missingMessage(what), newToken_});
-        });
+    callPortal(bus_, kPortalPath, QStringLiteral("org.freedesktop.DBus.Properties"),
+               QStringLiteral("Get"), {kScreenshot, QStringLiteral("version")}, timeouts_.callMs,
+               this, [this, why, detail](const QDBusMessage& reply) {
+                   if (reply.type() != QDBusMessage::ErrorMessage) {
+                       finish({CaptureMode::Screenshot, nullptr, {}, {}, newToken_});
+                       return;
+                   }
+                   QString what;
+                   switch (why) {
+                       case Missing::Backend:
+                           what = QStringLiteral(
+                               "デスクトップのポータルに画面を撮影する機能がありません。"
+                               "デスクトップに合ったポータルのバックエンドが入っていません。");
+                           break;
+                       case Missing::PipeWire:
+                           what = QStringLiteral("PipeWire から画面の映像を受け取れませんでした。");
+                           break;
+                       case Missing::CastFailed:
+                           what = QStringLiteral(
+                               "デスクトップのポータルが画面の共有を始められず、"
+                               "スクリーンショットの機能もありません。");
+                           break;
+                   }
+                   if (!detail.isEmpty()) {
+                       what += QStringLiteral("\r\n(") + detail + QLatin1Char(')');
+                   }
+                   finish({CaptureMode::None, nullptr, {}, missingMessage(what), newToken_});
+               });
 }
 
 void CaptureOpening::closeSession() {

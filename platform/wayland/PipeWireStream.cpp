@@ -75,11 +75,10 @@ void onParamChanged(void* data, std::uint32_t id, const spa_pod* param) {
     spa_video_info_raw info{};
     std::uint32_t mediaType = 0;
     std::uint32_t mediaSubtype = 0;
-    state->formatKnown = spa_format_parse(param, &mediaType, &mediaSubtype) >= 0 &&
-                         mediaType == SPA_MEDIA_TYPE_video &&
-                         mediaSubtype == SPA_MEDIA_SUBTYPE_raw &&
-                         spa_format_video_raw_parse(param, &info) >= 0 &&
-                         rawFormatOf(info.format, state->format);
+    state->formatKnown =
+        spa_format_parse(param, &mediaType, &mediaSubtype) >= 0 &&
+        mediaType == SPA_MEDIA_TYPE_video && mediaSubtype == SPA_MEDIA_SUBTYPE_raw &&
+        spa_format_video_raw_parse(param, &info) >= 0 && rawFormatOf(info.format, state->format);
     state->width = int(info.size.width);
     state->height = int(info.size.height);
     state->release();

@@ -13,7 +13,8 @@ const QString kRequestInterface = QStringLiteral("org.freedesktop.portal.Request
 
 QString portalObjectPath(const QDBusConnection& bus, const QString& kind, const QString& token) {
     QString sender = bus.baseService();  // ":1.42" becomes "1_42"
-    sender.remove(0, sender.startsWith(QLatin1Char(':')) ? 1 : 0).replace(QLatin1Char('.'), QLatin1Char('_'));
+    sender.remove(0, sender.startsWith(QLatin1Char(':')) ? 1 : 0)
+        .replace(QLatin1Char('.'), QLatin1Char('_'));
     return kPortalPath + QLatin1Char('/') + kind + QLatin1Char('/') + sender + QLatin1Char('/') +
            token;
 }
@@ -42,16 +43,20 @@ PortalRequest* PortalRequest::send(const QDBusConnection& bus, const QString& in
     request->listen(portalObjectPath(bus, QStringLiteral("request"), token));
     request->timer_.start();
 
-    QDBusMessage call = QDBusMessage::createMethodCall(kPortalService, kPortalPath, interface, method);
+    QDBusMessage call =
+        QDBusMessage::createMethodCall(kPortalService, kPortalPath, interface, method);
     call.setArguments(QVariantList(arguments) << options);
     auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(call, timeoutMs), request);
     connect(watcher, &QDBusPendingCallWatcher::finished, request, [request, watcher] {
         watcher->deleteLater();
         const QDBusMessage reply = watcher->reply();
         if (reply.type() == QDBusMessage::ErrorMessage) {
-            const bool late = reply.errorName() == QLatin1String("org.freedesktop.DBus.Error.NoReply");
+            const bool late =
+                reply.errorName() == QLatin1String("org.freedesktop.DBus.Error.NoReply");
             request->finish({late ? PortalAnswer::Kind::NoAnswer : PortalAnswer::Kind::CallError,
-                             {}, reply.errorName(), reply.errorMessage()});
+                             {},
+                             reply.errorName(),
+                             reply.errorMessage()});
             return;
         }
         // A portal older than version 0.9 makes its own path: listen there instead.
@@ -67,17 +72,19 @@ PortalRequest* PortalRequest::send(const QDBusConnection& bus, const QString& in
 void PortalRequest::listen(const QString& path) {
     path_ = path;
     bus_.connect(kPortalService, path_, kRequestInterface, QStringLiteral("Response"), this,
-                 SLOT(onResponse(uint,QVariantMap)));
+                 SLOT(onResponse(uint, QVariantMap)));
 }
 
 void PortalRequest::stopListening() {
     bus_.disconnect(kPortalService, path_, kRequestInterface, QStringLiteral("Response"), this,
-                    SLOT(onResponse(uint,QVariantMap)));
+                    SLOT(onResponse(uint, QVariantMap)));
 }
 
 void PortalRequest::onResponse(uint response, const QVariantMap& results) {
     using Kind = PortalAnswer::Kind;
-    const Kind kind = response == 0 ? Kind::Success : response == 1 ? Kind::Cancelled : Kind::Failed;
+    const Kind kind = response == 0   ? Kind::Success
+                      : response == 1 ? Kind::Cancelled
+                                      : Kind::Failed;
     finish({kind, results, {}, {}});
 }
 
@@ -93,8 +100,8 @@ void PortalRequest::abandon() {
 }
 
 void PortalRequest::closeOnPortal() {
-    bus_.asyncCall(
-        QDBusMessage::createMethodCall(kPortalService, path_, kRequestInterface, QStringLiteral("Close")));
+    bus_.asyncCall(QDBusMessage::createMethodCall(kPortalService, path_, kRequestInterface,
+                                                  QStringLiteral("Close")));
 }
 
 void PortalRequest::finish(const PortalAnswer& answer) {

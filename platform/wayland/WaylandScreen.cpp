@@ -13,6 +13,7 @@
 
 #include "platform/wayland/PipeWireStream.h"
 #include "platform/wayland/PortalRequest.h"
+#include "platform/wayland/WindowActivation.h"
 
 namespace platform::wayland {
 
@@ -35,19 +36,20 @@ bool isDisposable(const QString& file) {
 }
 
 WaylandScreen::WaylandScreen(const QDBusConnection& bus, const PortalTimeouts& timeouts,
-                             CaptureOpening::StreamFactory makeStream, WindowActivator activator)
+                             CaptureOpening::StreamFactory makeStream, WindowActivation activation)
     : bus_(bus),
       timeouts_(timeouts),
       makeStream_(std::move(makeStream)),
-      activator_(std::move(activator)) {}
+      activation_(std::move(activation)) {}
 
 WaylandScreen::~WaylandScreen() {
     closeCapture();
 }
 
 std::unique_ptr<Screen> WaylandScreen::forSession() {
-    return std::make_unique<WaylandScreen>(QDBusConnection::sessionBus(), PortalTimeouts{},
-                                           [] { return std::make_unique<PipeWireStream>(); });
+    return std::make_unique<WaylandScreen>(
+        QDBusConnection::sessionBus(), PortalTimeouts{},
+        [] { return std::make_unique<PipeWireStream>(); }, windowActivationForSession());
 }
 
 void WaylandScreen::openCapture(const QString& restoreToken, OpenedHandler done) {
@@ -71,9 +73,9 @@ void WaylandScreen::closeCapture() {
     }
     stream_.reset();
     if (!sessionPath_.isEmpty()) {
-        bus_.asyncCall(QDBusMessage::createMethodCall(kPortalService, sessionPath_,
-                                                      QStringLiteral("org.freedesktop.portal.Session"),
-                                                      QStringLiteral("Close")));
+        bus_.asyncCall(QDBusMessage::createMethodCall(
+            kPortalService, sessionPath_, QStringLiteral("org.freedesktop.portal.Session"),
+            QStringLiteral("Close")));
         sessionPath_.clear();
     }
     mode_ = CaptureMode::None;
@@ -127,7 +129,7 @@ QImage WaylandScreen::screenshot() {
 }
 
 bool WaylandScreen::activateWindow(const QString& title) {
-    return activator_ && activator_(title);
+    return activation_.activate && activation_.activate(title);
 }
 
 }  // namespace platform::wayland

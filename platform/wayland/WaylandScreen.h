@@ -13,14 +13,20 @@
 
 namespace platform::wayland {
 
+// Brings a window up by its title where the desktop allows it; false when not found.
+using WindowActivator = std::function<bool(const QString& title)>;
+
+// How this desktop lets a program bring another's window up.
+struct WindowActivation {
+    WindowActivator activate;  // empty: no way at all
+    // False when only some windows can be brought up (the X11 windows under Xwayland).
+    bool everyWindow = true;
+};
+
 class WaylandScreen : public Screen {
 public:
-    // Brings a window up by its title where the desktop allows it; false when not found.
-    using WindowActivator = std::function<bool(const QString& title)>;
-
-    // `activator` empty: this desktop offers no way to bring another program's window up.
     WaylandScreen(const QDBusConnection& bus, const PortalTimeouts& timeouts,
-                  CaptureOpening::StreamFactory makeStream, WindowActivator activator = {});
+                  CaptureOpening::StreamFactory makeStream, WindowActivation activation = {});
     ~WaylandScreen() override;
 
     // The backend for this session: the session bus, PipeWire, the usual time limits.
@@ -30,7 +36,7 @@ public:
     void closeCapture() override;
     bool pressPrintScreen() override;
     QImage clipboardPicture() override { return picture_; }
-    bool canActivateWindows() override { return static_cast<bool>(activator_); }
+    bool canActivateWindows() override { return activation_.activate && activation_.everyWindow; }
     bool activateWindow(const QString& title) override;
 
     CaptureMode mode() const { return mode_; }
@@ -41,7 +47,7 @@ private:
     QDBusConnection bus_;
     PortalTimeouts timeouts_;
     CaptureOpening::StreamFactory makeStream_;
-    WindowActivator activator_;
+    WindowActivation activation_;
     std::unique_ptr<CaptureOpening> opening_;
     CaptureMode mode_ = CaptureMode::None;
     std::unique_ptr<FrameStream> stream_;

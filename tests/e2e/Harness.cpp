@@ -1,4 +1,5 @@
 #include "Harness.h"
+#include "Overlay.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -29,15 +30,6 @@ namespace {
 // handler would end the test program on such a BadWindow.
 int ignoreXError(Display*, XErrorEvent*) {
     return 0;
-}
-
-int shiftOf(unsigned long mask) {
-    int shift = 0;
-    while (mask != 0 && (mask & 1) == 0) {
-        mask >>= 1;
-        ++shift;
-    }
-    return shift;
 }
 
 void runXdotool(const QStringList& arguments) {
@@ -308,44 +300,9 @@ WindowId Desktop::makeWindow(const QString& title, const QRect& where, const QCo
 }
 
 WindowId Desktop::makeOverlay(const QPoint& at, const QImage& picture) {
-    Display* display = impl_->display;
-    const int screen = DefaultScreen(display);
     const QImage rgb = picture.convertToFormat(QImage::Format_RGB32);
-    const Pixmap pixmap =
-        XCreatePixmap(display, impl_->root, unsigned(rgb.width()), unsigned(rgb.height()),
-                      unsigned(DefaultDepth(display, screen)));
-    // The X image takes the buffer and frees it with XDestroyImage.
-    auto* buffer = static_cast<char*>(std::malloc(size_t(rgb.width()) * size_t(rgb.height()) * 4));
-    XImage* image = XCreateImage(display, DefaultVisual(display, screen),
-                                 unsigned(DefaultDepth(display, screen)), ZPixmap, 0, buffer,
-                                 unsigned(rgb.width()), unsigned(rgb.height()), 32, 0);
-    for (int y = 0; y < rgb.height(); ++y) {
-        for (int x = 0; x < rgb.width(); ++x) {
-            const QRgb c = rgb.pixel(x, y);
-            XPutPixel(image, x, y,
-                      (unsigned long)(qRed(c)) << shiftOf(image->red_mask) |
-                          (unsigned long)(qGreen(c)) << shiftOf(image->green_mask) |
-                          (unsigned long)(qBlue(c)) << shiftOf(image->blue_mask));
-        }
-    }
-    const GC gc = XCreateGC(display, pixmap, 0, nullptr);
-    XPutImage(display, pixmap, gc, image, 0, 0, 0, 0, unsigned(rgb.width()),
-              unsigned(rgb.height()));
-    XFreeGC(display, gc);
-    XDestroyImage(image);
-
-    // The server draws the pixmap itself whenever the window shows: no events to answer.
-    XSetWindowAttributes attributes{};
-    attributes.background_pixmap = pixmap;
-    attributes.override_redirect = True;
-    const Window window =
-        XCreateWindow(display, impl_->root, at.x(), at.y(), unsigned(rgb.width()),
-                      unsigned(rgb.height()), 0, CopyFromParent, InputOutput, CopyFromParent,
-                      CWBackPixmap | CWOverrideRedirect, &attributes);
-    XFreePixmap(display, pixmap);
+    const Window window = showOverlay(impl_->display, at, rgb);
     impl_->mine.push_back(window);
-    XMapRaised(display, window);
-    XSync(display, False);
     if (!waitUntil([&] { return grab(QRect(at, rgb.size())) == rgb; }, 5s)) {
         ADD_FAILURE() << "the overlay window does not show its picture";
     }
@@ -481,17 +438,20 @@ void handOver(const QString& path, uid_t user, gid_t group) {
 }  // namespace
 
 void Program::start() {
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    QProcessEnvironment environment =
+        environment_.value_or(QProcessEnvironment::systemEnvironment());
     if (user_) {
         const auto [user, group] = *user_;
         if (command_.isEmpty()) {
             ASSERT_NO_FATAL_FAILURE(handOver(folder(), user, group));
         }
         ASSERT_NO_FATAL_FAILURE(handOver(workingDir_.path(), user, group));
-        // A fresh home: the user's folders follow from HOME alone.
-        environment.insert(QStringLiteral("HOME"), workingDir_.path());
-        environment.remove(QStringLiteral("XDG_RUNTIME_DIR"));
-        environment.remove(QStringLiteral("XDG_CONFIG_HOME"));
+        if (!environment_) {
+            // A fresh home: the user's folders follow from HOME alone.
+            environment.insert(QStringLiteral("HOME"), workingDir_.path());
+            environment.remove(QStringLiteral("XDG_RUNTIME_DIR"));
+            environment.remove(QStringLiteral("XDG_CONFIG_HOME"));
+        }
         // In the child, between fork and exec; only async-signal-safe calls.
         process_.setChildProcessModifier([user, group] {
             if (setgroups(0, nullptr) != 0 || setgid(group) != 0 || setuid(user) != 0) {

@@ -17,6 +17,7 @@
 #include <QLockFile>
 #include <QPoint>
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QRect>
 #include <QString>
 #include <QStringList>
@@ -132,6 +133,9 @@ public:
     // Starts `command`, an installed copy's command, instead of the copy in folder(). The
     // installed copy's folders stay as they are: they are not handed over to the user.
     void useInstalled(const QString& command);
+    // Runs the program, when started, with `environment` (a desktop of the test's own) in place
+    // of the test's own environment.
+    void useEnvironment(const QProcessEnvironment& environment) { environment_ = environment; }
     void start();
     qint64 pid() const;
     // A window of the program's own.
@@ -149,6 +153,7 @@ private:
     QProcess process_;
     QString command_;                                    // empty: the copy in folder()
     std::optional<std::pair<unsigned, unsigned>> user_;  // user and group ids to run as
+    std::optional<QProcessEnvironment> environment_;
 };
 
 // The picture files in `folder`, in name order.

@@ -1,0 +1,145 @@
+// Bringing a window to the front through sway's IPC, against a real headless sway with real
+// windows: a Wayland one and one through Xwayland, whose EWMH activation request sway only
+// marks as urgent.
+
+#include <cstring>
+#include <list>
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include "DesktopTest.h"
+#include "platform/wayland/SwayIpc.h"
+
+namespace waylandtest {
+namespace {
+
+using platform::wayland::activateWindow;
+
+class SwayIpcTest : public DesktopTest<Desktop::Sway> {
+protected:
+    void SetUp() override {
+        DesktopTest::SetUp();
+        if (session != nullptr) {
+            socket = session->value(QStringLiteral("SWAYSOCK"));
+        }
+    }
+    void TearDown() override {
+        for (QProcess& window : windows) {
+            window.kill();
+            window.waitForFinished(5000);
+        }
+        DesktopTest::TearDown();
+    }
+
+    enum class Kind { Wayland, X11 };
+
+    // A real window titled `title` (a GTK dialog), shown and focused.
+    QProcess& open(const QString& title, Kind kind) {
+        QProcess& window = windows.emplace_back();
+        QProcessEnvironment environment = session->environment();
+        environment.insert(QStringLiteral("GDK_BACKEND"), kind == Kind::Wayland
+                                                              ? QStringLiteral("wayland")
+                                                              : QStringLiteral("x11"));
+        session->runAsUser(window, environment);
+        window.setProcessChannelMode(QProcess::ForwardedChannels);
+        window.setWorkingDirectory(QDir::tempPath());
+        window.start(QStringLiteral("zenity"),
+                     {QStringLiteral("--info"), QStringLiteral("--title=") + title,
+                      QStringLiteral("--text=") + title});
+        EXPECT_TRUE(waitFor([&] { return focusedTitle() == title; }))
+            << "no focused window \"" << title.toStdString() << "\"";
+        return window;
+    }
+
+    void close(QProcess& window, const QString& title) {
+        window.kill();
+        window.waitForFinished(5000);
+        EXPECT_TRUE(waitFor([&] { return !swayWindows(*session).titles.contains(title); }));
+    }
+
+    QString focusedTitle() { return swayWindows(*session).focused; }
+
+    bool swaymsg(const QString& command) {
+        return session->run(QStringLiteral("swaymsg"), {QStringLiteral("-s"), socket, command}) ==
+               0;
+    }
+
+    QString socket;
+    std::list<QProcess> windows;
+};
+
+TEST_F(SwayIpcTest, ExactTitleFirstThenTheFirstThatBeginsWithIt) {
+    // The prefix match comes first in the tree: an exact one later must still win.
+    const QString mail = QStringLiteral("PostPet - メール");
+    open(mail, Kind::X11);
+    QProcess& postPet = open(QStringLiteral("PostPet"), Kind::Wayland);
+    open(QStringLiteral("Other"), Kind::Wayland);
+
+    EXPECT_TRUE(activateWindow(socket, QStringLiteral("PostPet")));
+    EXPECT_EQ(focusedTitle(), QStringLiteral("PostPet"));
+
+    close(postPet, QStringLiteral("PostPet"));
+    ASSERT_TRUE(swaymsg(QStringLiteral("[title=\"^Other$\"] focus")));
+    ASSERT_EQ(focusedTitle(), QStringLiteral("Other"));
+    // An X11 window through Xwayland: sway takes the IPC request for it as for any other.
+    EXPECT_TRUE(activateWindow(socket, QStringLiteral("PostPet")));
+    EXPECT_EQ(focusedTitle(), mail);
+}
+
+TEST_F(SwayIpcTest, NoSuchWindowChangesNothing) {
+    open(QStringLiteral("PostPet"), Kind::Wayland);
+    open(QStringLiteral("Other"), Kind::X11);
+    // A workspace of that name is no window.
+    ASSERT_TRUE(swaymsg(QStringLiteral("[title=\"^Other$\"] move to workspace PostPets")));
+    ASSERT_TRUE(swaymsg(QStringLiteral("workspace PostPets")));
+    ASSERT_TRUE(waitFor([&] { return focusedTitle() == QStringLiteral("Other"); }));
+
+    EXPECT_FALSE(activateWindow(socket, QStringLiteral("PostPets")));
+    // The title is text, not a pattern.
+    EXPECT_FALSE(activateWindow(socket, QStringLiteral("Post.et")));
+    EXPECT_FALSE(activateWindow(socket, QStringLiteral("^PostPet")));
+    EXPECT_FALSE(activateWindow(socket, QString()));
+    EXPECT_EQ(focusedTitle(), QStringLiteral("Other"));
+
+    // And a window on another workspace is brought there.
+    EXPECT_TRUE(activateWindow(socket, QStringLiteral("PostPet")));
+    EXPECT_EQ(focusedTitle(), QStringLiteral("PostPet"));
+    ASSERT_TRUE(swaymsg(QStringLiteral("workspace 1")));
+}
+
+// A compositor that takes the connection and never answers must not hold up the picture.
+TEST(SwayIpcSocketTest, SilentOrMissingCompositorGivesUpWithinAboutASecond) {
+    const QString path = QDir::temp().filePath(
+        QStringLiteral("koroncam-silent-%1.sock").arg(QCoreApplication::applicationPid()));
+    const QByteArray name = QFile::encodeName(path);
+    const int listener = socket(AF_UNIX, SOCK_STREAM, 0);
+    ASSERT_GE(listener, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::memcpy(address.sun_path, name.constData(), std::size_t(name.size()));
+    unlink(name.constData());
+    ASSERT_EQ(bind(listener, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(listen(listener, 1), 0);
+
+    QElapsedTimer took;
+    took.start();
+    EXPECT_FALSE(activateWindow(path, QStringLiteral("PostPet")));
+    EXPECT_GE(took.elapsed(), 900);
+    EXPECT_LT(took.elapsed(), 3000);
+    close(listener);
+    unlink(name.constData());
+
+    took.restart();
+    EXPECT_FALSE(activateWindow(path, QStringLiteral("PostPet")));  // nobody listens now
+    EXPECT_FALSE(activateWindow(QString(), QStringLiteral("PostPet")));
+    EXPECT_LT(took.elapsed(), 500);
+}
+
+}  // namespace
+}  // namespace waylandtest
