@@ -1,5 +1,6 @@
 #include "Harness.h"
 #include "Overlay.h"
+#include "support/XWindow.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -259,40 +260,12 @@ QImage Desktop::grab(const QRect& area) {
 }
 
 WindowId Desktop::makeWindow(const QString& title, const QRect& where, const QColor& colour) {
-    Display* display = impl_->display;
-    XColor pixel{};
-    pixel.red = static_cast<unsigned short>(colour.red() * 257);
-    pixel.green = static_cast<unsigned short>(colour.green() * 257);
-    pixel.blue = static_cast<unsigned short>(colour.blue() * 257);
-    EXPECT_TRUE(XAllocColor(display, DefaultColormap(display, DefaultScreen(display)), &pixel));
-
-    XSetWindowAttributes attributes{};
-    attributes.background_pixel = pixel.pixel;
-    const Window window =
-        XCreateWindow(display, impl_->root, where.x(), where.y(), unsigned(where.width()),
-                      unsigned(where.height()), 0, CopyFromParent, InputOutput, CopyFromParent,
-                      CWBackPixel, &attributes);
+    testing_support::WindowLook look;
+    look.bothTitles = true;
+    look.takesFocus = true;  // as an ordinary application window does
+    const WindowId window =
+        testing_support::makeColouredWindow(impl_->display, title, where, colour, look);
     impl_->mine.push_back(window);
-    const QByteArray utf8 = title.toUtf8();
-    XChangeProperty(display, window, impl_->atom("_NET_WM_NAME"), impl_->atom("UTF8_STRING"), 8,
-                    PropModeReplace, reinterpret_cast<const unsigned char*>(utf8.data()),
-                    int(utf8.size()));
-    XStoreName(display, window, utf8.constData());
-    // It takes the focus when activated, as an ordinary application window does.
-    XWMHints hints{};
-    hints.flags = InputHint;
-    hints.input = True;
-    XSetWMHints(display, window, &hints);
-    // The position is the user's: the window manager keeps it instead of placing the window.
-    XSizeHints size{};
-    size.flags = USPosition | USSize;
-    size.x = where.x();
-    size.y = where.y();
-    size.width = where.width();
-    size.height = where.height();
-    XSetWMNormalHints(display, window, &size);
-    XMapRaised(display, window);
-    XSync(display, False);
     if (!waitUntil([&] { return impl_->onTopAndActive(window); }, 5s)) {
         ADD_FAILURE() << "window \"" << title.toStdString() << "\" was not shown on top";
     }

@@ -1,5 +1,7 @@
 #include "XTestSupport.h"
 
+#include "support/XWindow.h"
+
 #include <algorithm>
 #include <chrono>
 #include <thread>
@@ -129,42 +131,11 @@ TestWindows::~TestWindows() {
 
 WindowId TestWindows::make(const QString& title, const QRect& where, const QColor& colour,
                            TitleProperty property) {
-    Display* display = impl_->display;
-    const int screen = DefaultScreen(display);
-    XColor pixel{};
-    pixel.red = static_cast<unsigned short>(colour.red() * 257);
-    pixel.green = static_cast<unsigned short>(colour.green() * 257);
-    pixel.blue = static_cast<unsigned short>(colour.blue() * 257);
-    EXPECT_TRUE(XAllocColor(display, DefaultColormap(display, screen), &pixel));
-
-    XSetWindowAttributes attributes{};
-    attributes.background_pixel = pixel.pixel;
-    const Window window =
-        XCreateWindow(display, impl_->root, where.x(), where.y(), unsigned(where.width()),
-                      unsigned(where.height()), 0, CopyFromParent, InputOutput, CopyFromParent,
-                      CWBackPixel, &attributes);
+    testing_support::WindowLook look;
+    look.title = property;
+    const WindowId window =
+        testing_support::makeColouredWindow(impl_->display, title, where, colour, look);
     impl_->windows.push_back(window);
-
-    const QByteArray utf8 = title.toUtf8();
-    if (property == TitleProperty::NetWmName) {
-        XChangeProperty(display, window, impl_->atom("_NET_WM_NAME"), impl_->atom("UTF8_STRING"), 8,
-                        PropModeReplace, reinterpret_cast<const unsigned char*>(utf8.data()),
-                        int(utf8.size()));
-    } else {
-        const QByteArray latin1 = title.toLatin1();
-        XChangeProperty(display, window, XA_WM_NAME, XA_STRING, 8, PropModeReplace,
-                        reinterpret_cast<const unsigned char*>(latin1.data()), int(latin1.size()));
-    }
-    // The position is the user's: a window manager keeps it instead of placing the window.
-    XSizeHints hints{};
-    hints.flags = USPosition | USSize;
-    hints.x = where.x();
-    hints.y = where.y();
-    hints.width = where.width();
-    hints.height = where.height();
-    XSetWMNormalHints(display, window, &hints);
-    XMapRaised(display, window);
-    XSync(display, False);
 
     const bool managed = windowManagerRunning();
     const auto deadline = std::chrono::steady_clock::now() + kShowTimeout;

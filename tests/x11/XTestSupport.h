@@ -10,15 +10,13 @@
 #include <QRect>
 #include <QString>
 
+#include "support/XWindow.h"
+
 namespace x11test {
 
 using WindowId = unsigned long;
 
-// Which title property a test window carries; each one alone, so that each is tested alone.
-enum class TitleProperty {
-    NetWmName,  // _NET_WM_NAME in UTF-8
-    WmName,     // WM_NAME in Latin-1 (STRING)
-};
+using TitleProperty = testing_support::TitleProperty;
 
 // The test's own connection and the windows it made; destroys those that are left at the end.
 class TestWindows {
