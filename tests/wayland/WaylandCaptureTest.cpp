@@ -4,8 +4,10 @@
 #include "app/Form1Fixture.h"
 
 #include <QDBusConnection>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QImageWriter>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QUrl>
 
@@ -284,7 +286,14 @@ TEST_F(ScreenshotTest, ServesWhenScreenCastIsMissingAndRemovesItsTemporaryFile) 
 
 TEST_F(ScreenshotTest, ServesWhenScreenCastFailsAndLeavesAFileOutsideTemporaryFolders) {
     portal.answers["Start"] = FakePortal::Answer::Failed;
-    provideShot(QCoreApplication::applicationDirPath());
+    // A folder that is neither temporary nor a cache: the build folder may lie in /tmp.
+    const QTemporaryDir outside(QDir::homePath() + QStringLiteral("/.koroncam-test-XXXXXX"));
+    if (!outside.isValid() || QDir::homePath().startsWith(QStringLiteral("/tmp")) ||
+        QDir::homePath().startsWith(QDir::tempPath())) {
+        GTEST_SKIP() << "no folder outside the temporary folders: home is "
+                     << QDir::homePath().toStdString();
+    }
+    provideShot(outside.path());
     startOnWayland();
     form->cmdStart_Click();
     ASSERT_TRUE(waitUntil([&] { return screen->mode() == CaptureMode::Screenshot; }));
