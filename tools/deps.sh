@@ -4,7 +4,7 @@
 set -euo pipefail
 
 run_packages=(build-essential cmake pkg-config qt6-base-dev libx11-dev libxext-dev
-              libdeflate-dev fonts-noto-cjk)
+              libdeflate-dev zlib1g-dev fonts-noto-cjk)
 test_packages=(libgtest-dev libgmock-dev libpng-dev libbenchmark-dev xvfb xauth openbox
                xdotool x11-utils clang libclang-rt-14-dev)
 
