@@ -1,5 +1,6 @@
 #include "RowFilter.h"
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstdlib>
@@ -129,7 +130,7 @@ bool hasNewRun(const uint8_t* cur, const uint8_t* prev, size_t width, uint32_t m
 // the cost of the choice, and on the benchmark screens the estimate chose as well as all bytes.
 // With the number of bytes counted fixed, the entropy falls as the sum of c * log2(c) over the
 // byte values' counts c rises, so that sum is what is compared.
-uint8_t lowestEntropy(const uint8_t* candidates, size_t n, const float* countBits) {
+uint8_t lowestEntropy(const uint8_t* candidates, size_t n, const std::vector<float>& countBits) {
     uint32_t counts[kFilterCount][256] = {};
     for (size_t i = 0; i < n; i += 2) {
         for (size_t type = 0; type < kFilterCount; ++type) {
@@ -142,7 +143,9 @@ uint8_t lowestEntropy(const uint8_t* candidates, size_t n, const float* countBit
         ++counts[type][type];
         float sum = 0;
         for (const uint32_t count : counts[type]) {
-            sum += countBits[count];
+            sum += count < countBits.size()
+                       ? countBits[count]
+                       : static_cast<float>(double(count) * std::log2(double(count)));
         }
         if (sum > bestSum) {
             best = static_cast<uint8_t>(type);
@@ -157,9 +160,11 @@ uint8_t lowestEntropy(const uint8_t* candidates, size_t n, const float* countBit
 size_t RowFilter::filter(const BmpImage& image, uint32_t minNewRun, uint8_t* filtered) {
     const size_t rowBytes = size_t{image.width} * kBpp;
     rows_.resize((2 + kFilterCount) * rowBytes);
-    if (countBits_.size() < rowBytes + 2) {
-        countBits_.resize(rowBytes + 2);
-        for (size_t count = 1; count < countBits_.size(); ++count) {
+    // A row counts half its bytes and the type byte; a table for a screen's widest rows is enough.
+    const size_t tableSize = std::min<size_t>(rowBytes / 2 + 2, size_t{1} << 16);
+    if (countBits_.size() < tableSize) {
+        countBits_.resize(tableSize);
+        for (size_t count = 1; count < tableSize; ++count) {
             countBits_[count] = static_cast<float>(double(count) * std::log2(double(count)));
         }
     }
@@ -179,7 +184,7 @@ size_t RowFilter::filter(const BmpImage& image, uint32_t minNewRun, uint8_t* fil
             filterUp(cur, prev, candidates + 2 * rowBytes, rowBytes);
             filterAverage(cur, prev, candidates + 3 * rowBytes, rowBytes);
             filterPaeth(cur, prev, candidates + 4 * rowBytes, rowBytes);
-            type = lowestEntropy(candidates, rowBytes, countBits_.data());
+            type = lowestEntropy(candidates, rowBytes, countBits_);
             chosen = candidates + type * rowBytes;
         }
         unfiltered += type == 0;

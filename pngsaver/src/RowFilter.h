@@ -25,7 +25,7 @@ public:
 
 private:
     ByteBuffer rows_;               // the raw row above, this raw row, the five filtered candidates
-    std::vector<float> countBits_;  // for each count c up to a row's length: c * log2(c)
+    std::vector<float> countBits_;  // c * log2(c) for the counts c of a row's byte values
 };
 
 }  // namespace pngsaver

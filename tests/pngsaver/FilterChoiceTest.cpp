@@ -158,5 +158,13 @@ TEST(Filter, RowsWithoutALongRunOfNewPixelsStayUnfilteredOthersTakeTheLowestEntr
     EXPECT_EQ(filtered, (std::set<int>{0, 1, 2, 3, 4})) << "every filter should win somewhere";
 }
 
+// Byte values counted more than 65,536 times in a row, past the encoder's table of c * log2(c).
+TEST(Filter, RowsOfAWideScreen) {
+    std::set<int> filtered;
+    int withoutRun = 0;
+    checkFilters(rowsOfEveryKind(50000, 8), &filtered, &withoutRun);
+    EXPECT_EQ(withoutRun, 2);
+}
+
 }  // namespace
 }  // namespace pngsaver_test
