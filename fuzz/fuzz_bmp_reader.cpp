@@ -1,6 +1,6 @@
 // The BMP reader on any bytes: either an error, or a picture that lies wholly inside the bytes
 // and that the PNG writer turns into a PNG of exactly its pixels, however the writer was used
-// before.
+// before and whichever filters and coding it chose.
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -62,10 +62,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     smaller.width = (image.width + 1) / 2;
     smaller.height = (image.height + 1) / 2;
     const int level = static_cast<int>(size % 13);  // the size picks a level, so all get used
+    // It also picks the shortest run of new pixels that makes a row worth filtering, from 1 to
+    // 32: small pictures then also take the lowest-entropy filters and count as photographs,
+    // whose sample decides for literal-only coding or for deflate.
+    pngsaver::EncoderRule rule;
+    rule.minNewRun = 1u << (size / 13 % 6);
     std::vector<uint8_t> first;
     pngsaver::PngEncoder& encoder = encoders[level];
     for (const pngsaver::BmpImage* picture : {&image, &smaller, &image}) {
-        check(encoder.encode(*picture, level), "the PNG writer failed");
+        check(encoder.encode(*picture, level, rule), "the PNG writer failed");
         const std::string wrong =
             fuzz::comparePng(encoder.png().data(), encoder.png().size(), *picture);
         check(wrong.empty(), "PNG of the picture: " + wrong);

@@ -15,14 +15,38 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 CORPUS = os.path.join(HERE, "corpus")
 
 
-def bmp(width, height, bits, top_down=False, header=40, bitfields=False, gap=0):
-    """A BMP of a small pattern that gives every PNG filter something to do."""
+def pattern(x, y, c):
+    """A small pattern that gives every PNG filter something to do."""
+    return [(x * 40 + y * 7) & 255, (y * 60 + x * x) & 255, (x * y * 13 + 5) & 255][c]
+
+
+def grain(width, height):
+    """A photograph's grain: each byte the mean of its left and upper neighbours plus a little
+    noise. The encoder codes it literal-only."""
+    state, values = 1, {}
+    for y in range(height):
+        for x in range(width):
+            for c in range(3):
+                state = (state * 1103515245 + 12345) & 0x7FFFFFFF
+                left = values.get((x - 1, y, c), 128)
+                up = values.get((x, y - 1, c), 128)
+                values[(x, y, c)] = ((left + up) // 2 + (state >> 16) % 9 - 4) & 255
+    return lambda x, y, c: values[(x, y, c)]
+
+
+def repeating(x, y, c):
+    """Every pixel new, but each row repeats itself every 40 pixels: the encoder keeps deflate."""
+    return (7 * y + 37 * (x % 40) + 91 * c) & 255
+
+
+def bmp(width, height, bits, top_down=False, header=40, bitfields=False, gap=0, pixels=pattern):
+    """A BMP of the picture pixels(x, y, channel), channels as stored: blue, green, red."""
     stride = (width * bits + 31) // 32 * 4
     rows = []
     for y in range(height):
         row = bytearray()
         for x in range(width):
-            pixel = [(x * 40 + y * 7) & 255, (y * 60 + x * x) & 255, (x * y * 13 + 5) & 255]
+            pixel = [pixels(x, y, c) for c in range(3)]
             row += bytes(pixel) + (b"\xff" if bits == 32 else b"")
         rows.append(bytes(row) + b"\0" * (stride - len(row)))
     pixels = b"".join(rows if top_down else reversed(rows))
@@ -47,6 +71,8 @@ BMPS = {
     "3x3-32-v5.bmp": bmp(3, 3, 32, header=124, bitfields=True),
     "7x5-24-header52-gap.bmp": bmp(7, 5, 24, header=52, gap=6),
     "16x12-24.bmp": bmp(16, 12, 24),
+    "64x16-24-grain.bmp": bmp(64, 16, 24, pixels=grain(64, 16)),
+    "96x8-24-repeating.bmp": bmp(96, 8, 24, pixels=repeating),
 }
 
 

@@ -4,7 +4,7 @@
 set -euo pipefail
 
 run_packages=(build-essential cmake pkg-config qt6-base-dev libx11-dev libxext-dev
-              libpipewire-0.3-dev libdeflate-dev fonts-noto-cjk)
+              libpipewire-0.3-dev libdeflate-dev zlib1g-dev fonts-noto-cjk)
 # Making the Debian package: dpkg-shlibdeps reads its dependencies from the binaries.
 package_packages=(dpkg-dev)
 # The tests also check the package with lintian, desktop-file-validate and appstreamcli, and start

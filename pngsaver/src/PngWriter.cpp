@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cstdlib>
 #include <cstring>
 #include <new>
 
@@ -12,141 +11,12 @@ namespace pngsaver {
 namespace {
 
 constexpr size_t kBpp = 3;  // bytes per pixel of the PNG: red, green, blue
-constexpr size_t kFilterCount = 5;
 constexpr std::array<uint8_t, 8> kSignature = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
 constexpr size_t kChunkOverhead = 12;  // length, type and CRC
 constexpr size_t kHeaderSize = 13;
-
-// The magnitude of a filtered byte read as signed: the smaller of x and -x as unsigned bytes.
-// Filters are compared by the sum over a row; rows that sum lower usually compress better.
-inline uint64_t magnitude(uint8_t x) {
-    return std::min(x, static_cast<uint8_t>(-x));
-}
-
-// Where the processor has AVX2, the loops over a row also exist in a twice as wide version, chosen
-// when the library loads; a screen picture then filters in about half the time.
-#if defined(__x86_64__) && defined(__GNUC__)
-#define PNGSAVER_WIDE_CLONES __attribute__((target_clones("avx2", "default")))
-#else
-#define PNGSAVER_WIDE_CLONES
-#endif
-
-// Each filter writes n bytes from the raw row cur and the raw row above it, prev (zeros above the
-// first row), and returns the row's cost. The first pixel has no left neighbour and is done apart,
-// so the main loops have no branches and the compiler vectorises them.
-PNGSAVER_WIDE_CLONES uint64_t filterNone(const uint8_t* cur, const uint8_t*,
-                                         uint8_t* __restrict out, size_t n) {
-    uint64_t cost = 0;
-    for (size_t i = 0; i < n; ++i) {
-        out[i] = cur[i];
-        cost += magnitude(out[i]);
-    }
-    return cost;
-}
-
-PNGSAVER_WIDE_CLONES uint64_t filterSub(const uint8_t* cur, const uint8_t*, uint8_t* __restrict out,
-                                        size_t n) {
-    uint64_t cost = 0;
-    for (size_t i = 0; i < kBpp; ++i) {
-        out[i] = cur[i];
-        cost += magnitude(out[i]);
-    }
-    for (size_t i = kBpp; i < n; ++i) {
-        out[i] = static_cast<uint8_t>(cur[i] - cur[i - kBpp]);
-        cost += magnitude(out[i]);
-    }
-    return cost;
-}
-
-PNGSAVER_WIDE_CLONES uint64_t filterUp(const uint8_t* cur, const uint8_t* prev,
-                                       uint8_t* __restrict out, size_t n) {
-    uint64_t cost = 0;
-    for (size_t i = 0; i < n; ++i) {
-        out[i] = static_cast<uint8_t>(cur[i] - prev[i]);
-        cost += magnitude(out[i]);
-    }
-    return cost;
-}
-
-PNGSAVER_WIDE_CLONES uint64_t filterAverage(const uint8_t* cur, const uint8_t* prev,
-                                            uint8_t* __restrict out, size_t n) {
-    uint64_t cost = 0;
-    for (size_t i = 0; i < kBpp; ++i) {
-        out[i] = static_cast<uint8_t>(cur[i] - prev[i] / 2);
-        cost += magnitude(out[i]);
-    }
-    for (size_t i = kBpp; i < n; ++i) {
-        out[i] = static_cast<uint8_t>(cur[i] - (cur[i - kBpp] + prev[i]) / 2);
-        cost += magnitude(out[i]);
-    }
-    return cost;
-}
-
-PNGSAVER_WIDE_CLONES uint64_t filterPaeth(const uint8_t* cur, const uint8_t* prev,
-                                          uint8_t* __restrict out, size_t n) {
-    uint64_t cost = 0;
-    for (size_t i = 0; i < kBpp; ++i) {  // left and upper left are 0: the predictor is up
-        out[i] = static_cast<uint8_t>(cur[i] - prev[i]);
-        cost += magnitude(out[i]);
-    }
-    for (size_t i = kBpp; i < n; ++i) {
-        // 16 bits hold every intermediate value and let the compiler work on 8 lanes at a time.
-        const int16_t a = cur[i - kBpp], b = prev[i], c = prev[i - kBpp];
-        const int16_t pa = static_cast<int16_t>(std::abs(b - c));
-        const int16_t pb = static_cast<int16_t>(std::abs(a - c));
-        const int16_t pc = static_cast<int16_t>(std::abs(a + b - 2 * c));
-        const int16_t predictor = pa <= pb && pa <= pc ? a : pb <= pc ? b : c;
-        out[i] = static_cast<uint8_t>(cur[i] - predictor);
-        cost += magnitude(out[i]);
-    }
-    return cost;
-}
-
-// Converts one stored BMP row (blue, green, red[, unused]) into raw PNG bytes (red, green, blue).
-PNGSAVER_WIDE_CLONES void toRgb(const uint8_t* bmp, uint32_t bytesPerPixel, size_t rowBytes,
-                                uint8_t* __restrict rgb) {
-    if (bytesPerPixel == 3) {  // a constant step lets the compiler vectorise the common case
-        for (size_t i = 0; i < rowBytes; i += kBpp) {
-            rgb[i] = bmp[i + 2];
-            rgb[i + 1] = bmp[i + 1];
-            rgb[i + 2] = bmp[i];
-        }
-        return;
-    }
-    for (size_t i = 0, j = 0; i < rowBytes; i += kBpp, j += 4) {
-        rgb[i] = bmp[j + 2];
-        rgb[i + 1] = bmp[j + 1];
-        rgb[i + 2] = bmp[j];
-    }
-}
-
-// Filters every row into filtered: per row the type of the cheapest filter, then the row filtered
-// with it. rows holds (2 + kFilterCount) * rowBytes bytes of scratch space.
-void filterImage(const BmpImage& image, uint8_t* rows, uint8_t* filtered) {
-    const size_t rowBytes = size_t{image.width} * kBpp;
-    uint8_t* prev = rows;
-    uint8_t* cur = prev + rowBytes;
-    uint8_t* const candidate = cur + rowBytes;
-    std::memset(prev, 0, rowBytes);  // zeros above the first row
-
-    for (uint32_t y = 0; y < image.height; ++y) {
-        toRgb(image.row(y), image.bytesPerPixel, rowBytes, cur);
-        // In the order of the filter type numbers; the first of equal costs wins.
-        const uint64_t costs[kFilterCount] = {
-            filterNone(cur, prev, candidate, rowBytes),
-            filterSub(cur, prev, candidate + rowBytes, rowBytes),
-            filterUp(cur, prev, candidate + 2 * rowBytes, rowBytes),
-            filterAverage(cur, prev, candidate + 3 * rowBytes, rowBytes),
-            filterPaeth(cur, prev, candidate + 4 * rowBytes, rowBytes),
-        };
-        const auto best =
-            static_cast<size_t>(std::min_element(costs, costs + kFilterCount) - costs);
-        *filtered++ = static_cast<uint8_t>(best);
-        std::memcpy(filtered, candidate + best * rowBytes, rowBytes);
-        filtered += rowBytes;
-        std::swap(prev, cur);
-    }
-}
+// Levels 11 and 12 parse near-optimally and already take a match only where it pays: coding
+// literal-only saved nothing there in measurements, and a sample's misjudgement then costs.
+constexpr int kLastLiteralLevel = 10;
 
 void putU32(uint8_t* out, uint32_t value) {
     out[0] = static_cast<uint8_t>(value >> 24);
@@ -170,7 +40,36 @@ PngEncoder::~PngEncoder() {
     libdeflate_free_compressor(compressor_);
 }
 
-bool PngEncoder::encode(const BmpImage& image, int level) {
+// Compresses a few bands of the filtered rows both ways. A picture no taller than the sample is
+// its own sample.
+bool PngEncoder::literalIsSmaller(const BmpImage& image, const EncoderRule& rule) {
+    const size_t lineBytes = 1 + size_t{image.width} * kBpp;
+    const size_t bands = std::max<size_t>(rule.sampleBands, 1);
+    const size_t bandRows = std::min<size_t>(std::max<size_t>(rule.sampleRows, 1), image.height);
+    const size_t sampleRows = std::min<size_t>(bands * bandRows, image.height);
+    const size_t sampleBytes = sampleRows * lineBytes;
+    const size_t deflateBound = libdeflate_zlib_compress_bound(compressor_, sampleBytes);
+    const size_t literalBound = literal_.bound(sampleBytes);
+    sample_.resize(sampleBytes + std::max(deflateBound, literalBound));
+    uint8_t* const rows = sample_.data();
+    if (sampleRows == image.height) {
+        std::memcpy(rows, filtered_.data(), sampleBytes);
+    } else {
+        const size_t gaps = image.height - bands * bandRows;  // rows between and around the bands
+        for (size_t band = 0; band < bands; ++band) {
+            const size_t first = band * bandRows + gaps * (2 * band + 1) / (2 * bands);
+            std::memcpy(rows + band * bandRows * lineBytes, filtered_.data() + first * lineBytes,
+                        bandRows * lineBytes);
+        }
+    }
+    uint8_t* const out = rows + sampleBytes;
+    const size_t deflated =
+        libdeflate_zlib_compress(compressor_, rows, sampleBytes, out, deflateBound);
+    const size_t literal = literal_.compress(rows, sampleBytes, out, literalBound);
+    return literal != 0 && literal < deflated;
+}
+
+bool PngEncoder::encode(const BmpImage& image, int level, const EncoderRule& rule) {
     if (compressor_ == nullptr || level_ != level) {
         libdeflate_free_compressor(compressor_);
         level_ = -1;
@@ -182,13 +81,21 @@ bool PngEncoder::encode(const BmpImage& image, int level) {
         level_ = level;
     }
     const size_t rowBytes = size_t{image.width} * kBpp;
-    rows_.resize((2 + kFilterCount) * rowBytes);
     filtered_.resize((1 + rowBytes) * image.height);
-    filterImage(image, rows_.data(), filtered_.data());
+    const size_t unfiltered =
+        rowFilter_.filter(image, std::max<uint32_t>(rule.minNewRun, 1), filtered_.data());
+
+    // Level 0 stores the rows as they are.
+    const bool photograph =
+        level > 0 && level <= kLastLiteralLevel &&
+        uint64_t{unfiltered} * 1000 <= uint64_t{rule.photoNonePermille} * image.height;
+    literalOnly_ = photograph && literalIsSmaller(image, rule);
 
     // Signature, IHDR, then the IDAT chunk, whose zlib stream is compressed straight into place.
     // kMaxBmpPixels keeps the stream far below the 2^31 - 1 bytes a chunk may hold.
-    const size_t bound = libdeflate_zlib_compress_bound(compressor_, filtered_.size());
+    const size_t bound = literalOnly_
+                             ? literal_.bound(filtered_.size())
+                             : libdeflate_zlib_compress_bound(compressor_, filtered_.size());
     png_.resize(kSignature.size() + 3 * kChunkOverhead + kHeaderSize + bound);
     uint8_t* at = std::copy(kSignature.begin(), kSignature.end(), png_.data());
 
@@ -200,7 +107,9 @@ bool PngEncoder::encode(const BmpImage& image, int level) {
     at = finishChunk(at, "IHDR", kHeaderSize);
 
     const size_t zlibSize =
-        libdeflate_zlib_compress(compressor_, filtered_.data(), filtered_.size(), at + 8, bound);
+        literalOnly_ ? literal_.compress(filtered_.data(), filtered_.size(), at + 8, bound)
+                     : libdeflate_zlib_compress(compressor_, filtered_.data(), filtered_.size(),
+                                                at + 8, bound);
     // With a buffer of the bound's size this cannot fail, short of a fault in the compressor.
     if (zlibSize == 0) {
         return false;

@@ -115,9 +115,9 @@ std::optional<Picture> decodePng(const std::string& path) {
     return picture;
 }
 
-std::vector<uint8_t> imageData(const std::string& path, size_t rawSize) {
+std::vector<uint8_t> zlibStream(const std::string& path) {
     const std::vector<uint8_t> png = readFile(path);
-    std::vector<uint8_t> compressed;
+    std::vector<uint8_t> stream;
     for (size_t at = 8; at + 12 <= png.size();) {
         const size_t length =
             size_t{png[at]} << 24 | png[at + 1] << 16 | png[at + 2] << 8 | png[at + 3];
@@ -125,10 +125,15 @@ std::vector<uint8_t> imageData(const std::string& path, size_t rawSize) {
             return {};
         }
         if (std::equal(&png[at + 4], &png[at + 8], "IDAT")) {
-            compressed.insert(compressed.end(), &png[at + 8], &png[at + 8 + length]);
+            stream.insert(stream.end(), &png[at + 8], &png[at + 8 + length]);
         }
         at += 12 + length;
     }
+    return stream;
+}
+
+std::vector<uint8_t> imageData(const std::string& path, size_t rawSize) {
+    const std::vector<uint8_t> compressed = zlibStream(path);
     std::vector<uint8_t> raw(rawSize);
     uLongf size = rawSize;
     if (uncompress(raw.data(), &size, compressed.data(), compressed.size()) != Z_OK ||

@@ -38,6 +38,9 @@ std::vector<uint8_t> makeBmp(const Picture& picture, const BmpLayout& layout = {
 // The picture of a PNG file, or nothing unless it is a valid 8-bit RGB PNG without alpha.
 std::optional<Picture> decodePng(const std::string& path);
 
+// The zlib stream of a PNG file: its IDAT chunks joined; empty if a chunk is cut off.
+std::vector<uint8_t> zlibStream(const std::string& path);
+
 // The decompressed image data of a PNG file (each row: its filter type, then the filtered
 // bytes), expected to be rawSize bytes long; empty if it is not.
 std::vector<uint8_t> imageData(const std::string& path, size_t rawSize);
