@@ -9,11 +9,11 @@ enum class PathKind {
     Missing,    // nothing of that name (or a part of the path is missing)
     Folder,     // a folder
     NotFolder,  // something else of that name: a file, a device
-    Unknown,    // the test itself failed (no access to a parent, a name too long ...)
 };
 
-// What `path` names. For Unknown, `reason` (when given) gets the reason in the user's words.
-PathKind pathKind(const QString& path, QString* reason = nullptr);
+// What `path` names. Throws platform::Error with the reason when that cannot be told (no access
+// to a parent, a name too long ...).
+PathKind pathKind(const QString& path);
 
 // How creating a folder ended.
 enum class FolderCreation {

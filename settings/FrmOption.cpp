@@ -12,6 +12,7 @@
 #include "about/HelpOpener.h"
 #include "about/ProgramIcon.h"
 #include "folder/PictureFolder.h"
+#include "platform/Errors.h"
 #include "platform/Files.h"
 #include "platform/Guard.h"
 #include "platform/Platform.h"
@@ -255,16 +256,19 @@ bool FrmOption::ensureFolder(const QString& folderWithSlash) {
     // The folder itself: without its final "/", except the root, which is "/" itself.
     const QString folder =
         folderWithSlash.size() > 1 ? folderWithSlash.chopped(1) : folderWithSlash;
-    QString reason;
-    switch (platform::pathKind(folder, &reason)) {
+    platform::PathKind kind = platform::PathKind::Missing;
+    try {
+        kind = platform::pathKind(folder);
+    } catch (const platform::Error& e) {
+        message(this, folder + QStringLiteral("フォルダがあるかどうか調べられません。\r\n") +
+                          e.message() + QStringLiteral("\r\nフォルダ名を変えて下さい"));
+        return false;
+    }
+    switch (kind) {
         case platform::PathKind::Folder:
             return true;
         case platform::PathKind::NotFolder:
             message(this, folderWithSlash + QStringLiteral("フォルダがありません"));
-            return false;
-        case platform::PathKind::Unknown:
-            message(this, folder + QStringLiteral("フォルダがあるかどうか調べられません。\r\n") +
-                              reason + QStringLiteral("\r\nフォルダ名を変えて下さい"));
             return false;
         case platform::PathKind::Missing:
             break;

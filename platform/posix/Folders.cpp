@@ -3,11 +3,12 @@
 #include <cerrno>
 #include <sys/stat.h>
 
+#include "platform/Errors.h"
 #include "platform/SystemError.h"
 
 namespace platform {
 
-PathKind pathKind(const QString& path, QString* reason) {
+PathKind pathKind(const QString& path) {
     struct stat info {};
     if (::stat(path.toUtf8().constData(), &info) == 0) {
         return S_ISDIR(info.st_mode) ? PathKind::Folder : PathKind::NotFolder;
@@ -16,10 +17,7 @@ PathKind pathKind(const QString& path, QString* reason) {
     if (error == ENOENT || error == ENOTDIR) {
         return PathKind::Missing;
     }
-    if (reason != nullptr) {
-        *reason = describeError(error);
-    }
-    return PathKind::Unknown;
+    throw Error(describeError(error));
 }
 
 FolderCreation makeFolder(const QString& path) {

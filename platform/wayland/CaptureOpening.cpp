@@ -7,6 +7,7 @@
 #include <QDBusObjectPath>
 #include <QDBusUnixFileDescriptor>
 
+#include "platform/Errors.h"
 #include "platform/wayland/PortalRequest.h"
 
 namespace platform::wayland {
@@ -253,10 +254,11 @@ void CaptureOpening::openRemote(uint node) {
                        return;
                    }
                    stream_ = makeStream_();
-                   const QString problem = stream_->open(fd, node);
-                   if (!problem.isEmpty()) {
+                   try {
+                       stream_->open(fd, node);
+                   } catch (const Error& e) {
                        stream_.reset();
-                       fallBack(Missing::PipeWire, problem);
+                       fallBack(Missing::PipeWire, e.message());
                        return;
                    }
                    waitForFirstFrame();

@@ -12,8 +12,8 @@ public:
     virtual ~FrameStream() = default;
 
     // Connects to the stream `node` through the PipeWire remote `fd`, which it takes over.
-    // Returns an empty text when connected, else why not (for a message).
-    virtual QString open(int fd, std::uint32_t node) = 0;
+    // Throws platform::Error with the reason when it cannot.
+    virtual void open(int fd, std::uint32_t node) = 0;
     // True once a frame has come and is still held.
     virtual bool hasFrame() = 0;
     // A copy of the newest frame; a null image when there is none (not yet, or the stream ended).

@@ -1,10 +1,11 @@
 #include "platform/wayland/PipeWireStream.h"
 
 #include <cerrno>
-#include <cstring>
 #include <mutex>
 #include <unistd.h>
 
+#include "platform/Errors.h"
+#include "platform/SystemError.h"
 #include "platform/wayland/FramePixels.h"
 
 #include <pipewire/pipewire.h>
@@ -37,8 +38,15 @@ bool rawFormatOf(std::uint32_t spa, RawFormat& raw) {
     return false;
 }
 
-QString errnoText(int number) {
-    return QString::fromLocal8Bit(std::strerror(number));
+[[noreturn]] void fail(int error) {
+    throw Error(describeError(error));
+}
+
+// Fails with the error at hand, after closing the remote's `fd`, which is not yet handed over.
+[[noreturn]] void failClosing(int fd) {
+    const int error = errno;
+    ::close(fd);
+    fail(error);
 }
 
 }  // namespace
@@ -183,28 +191,25 @@ PipeWireStream::~PipeWireStream() {
     pw_thread_loop_destroy(s.loop);
 }
 
-QString PipeWireStream::open(int fd, std::uint32_t node) {
+void PipeWireStream::open(int fd, std::uint32_t node) {
     State& s = *state_;
     s.loop = pw_thread_loop_new("koroncam-capture", nullptr);
     if (s.loop == nullptr) {
-        ::close(fd);
-        return errnoText(errno);
+        failClosing(fd);
     }
     s.context = pw_context_new(pw_thread_loop_get_loop(s.loop), nullptr, 0);
     if (s.context == nullptr) {
-        ::close(fd);
-        return errnoText(errno);
+        failClosing(fd);
     }
     if (pw_thread_loop_start(s.loop) < 0) {
-        ::close(fd);
-        return errnoText(errno);
+        failClosing(fd);
     }
     pw_thread_loop_lock(s.loop);
     s.core = pw_context_connect_fd(s.context, fd, nullptr, 0);  // owns the fd from here on
     if (s.core == nullptr) {
         const int error = errno;
         pw_thread_loop_unlock(s.loop);
-        return errnoText(error);
+        fail(error);
     }
     s.stream = pw_stream_new(s.core, "KoronCam",
                              pw_properties_new(PW_KEY_MEDIA_TYPE, "Video", PW_KEY_MEDIA_CATEGORY,
@@ -212,7 +217,7 @@ QString PipeWireStream::open(int fd, std::uint32_t node) {
     if (s.stream == nullptr) {
         const int error = errno;
         pw_thread_loop_unlock(s.loop);
-        return errnoText(error);
+        fail(error);
     }
     pw_stream_add_listener(s.stream, &s.streamListener, &kEvents, &s);
 
@@ -241,7 +246,9 @@ QString PipeWireStream::open(int fd, std::uint32_t node) {
         static_cast<pw_stream_flags>(PW_STREAM_FLAG_AUTOCONNECT | PW_STREAM_FLAG_MAP_BUFFERS),
         &params, 1);
     pw_thread_loop_unlock(s.loop);
-    return result < 0 ? errnoText(-result) : QString();
+    if (result < 0) {
+        fail(-result);
+    }
 }
 
 bool PipeWireStream::hasFrame() {

@@ -14,7 +14,7 @@ public:
     PipeWireStream(const PipeWireStream&) = delete;
     PipeWireStream& operator=(const PipeWireStream&) = delete;
 
-    QString open(int fd, std::uint32_t node) override;
+    void open(int fd, std::uint32_t node) override;
     bool hasFrame() override;
     QImage newestFrame() override;
 

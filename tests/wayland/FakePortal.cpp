@@ -5,6 +5,7 @@
 #include <QDBusUnixFileDescriptor>
 #include <QDBusVariant>
 
+#include "platform/Errors.h"
 #include "platform/wayland/CaptureOpening.h"
 
 namespace testing_support {
@@ -57,7 +58,8 @@ bool FakePortal::handleMessage(const QDBusMessage& message, const QDBusConnectio
     Call call{message.path(), message.interface(), message.member(), message.arguments(), {}};
     const auto fail = [&](const char* name) {
         calls.push_back(call);
-        connection.send(message.createErrorReply(QString::fromLatin1(name), QStringLiteral("fake")));
+        connection.send(
+            message.createErrorReply(QString::fromLatin1(name), QStringLiteral("fake")));
         return true;
     };
     if (call.interface == QLatin1String("org.freedesktop.DBus.Properties")) {
@@ -92,7 +94,8 @@ bool FakePortal::handleMessage(const QDBusMessage& message, const QDBusConnectio
         return true;
     }
     // A method answered through a Request: the path comes from the caller's token.
-    const QVariantMap options = qdbus_cast<QVariantMap>(call.arguments.value(call.arguments.size() - 1));
+    const QVariantMap options =
+        qdbus_cast<QVariantMap>(call.arguments.value(call.arguments.size() - 1));
     call.requestPath = kPortalPath + QStringLiteral("/request/") + senderPart(message.service()) +
                        QLatin1Char('/') + options.value(QStringLiteral("handle_token")).toString();
     calls.push_back(call);
@@ -127,8 +130,8 @@ std::vector<FakePortal::Call> FakePortal::callsOf(const QString& method) const {
 QVariantMap FakePortal::optionsOf(const QString& method) const {
     const auto found = callsOf(method);
     return found.empty() ? QVariantMap()
-                         : qdbus_cast<QVariantMap>(found.back().arguments.value(
-                               found.back().arguments.size() - 1));
+                         : qdbus_cast<QVariantMap>(
+                               found.back().arguments.value(found.back().arguments.size() - 1));
 }
 
 bool FakePortal::closed(const QString& objectPath) const {
@@ -140,10 +143,12 @@ bool FakePortal::closed(const QString& objectPath) const {
     return false;
 }
 
-QString FakeFrameStream::open(int fd, std::uint32_t node) {
+void FakeFrameStream::open(int fd, std::uint32_t node) {
     ::close(fd);
     script_.nodes.push_back(node);
-    return script_.openProblem;
+    if (!script_.openProblem.isEmpty()) {
+        throw platform::Error(script_.openProblem);
+    }
 }
 
 }  // namespace testing_support

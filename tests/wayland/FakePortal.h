@@ -58,17 +58,17 @@ private:
 
 // A screen stream with a canned frame, or none.
 struct FakeStreamScript {
-    QImage frame;              // what every frame shows; null: no frame ever comes
-    QString openProblem;       // non-empty: opening fails with it
-    std::vector<uint> nodes;   // the nodes opened
-    int alive = 0;             // streams not yet destroyed
+    QImage frame;             // what every frame shows; null: no frame ever comes
+    QString openProblem;      // non-empty: opening fails with it
+    std::vector<uint> nodes;  // the nodes opened
+    int alive = 0;            // streams not yet destroyed
 };
 
 class FakeFrameStream : public platform::wayland::FrameStream {
 public:
     explicit FakeFrameStream(FakeStreamScript& script) : script_(script) { ++script_.alive; }
     ~FakeFrameStream() override { --script_.alive; }
-    QString open(int fd, std::uint32_t node) override;
+    void open(int fd, std::uint32_t node) override;
     bool hasFrame() override { return !script_.frame.isNull(); }
     QImage newestFrame() override { return script_.frame; }
 
