@@ -16,7 +16,6 @@ class QTimer;
 
 namespace widgets {
 class PictureBox;
-struct CaptureOpened;
 }  // namespace widgets
 
 class Form1 : public QMainWindow, public OptionsHost {

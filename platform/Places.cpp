@@ -16,7 +16,10 @@ QString settingsFolder() {
 }
 
 QString defaultPictureFolder() {
-    return portable() ? appFolder() + QStringLiteral("/bmp") : services().userPlaces->pictureFolder;
+    // The portable default keeps the shape that existing settings files rely on; the user's folder
+    // ends with "/", since picture names are appended to the folder directly.
+    return portable() ? appFolder() + QStringLiteral("/bmp")
+                      : services().userPlaces->pictureFolder + QLatin1Char('/');
 }
 
 void makeSettingsFolder() {

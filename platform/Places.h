@@ -20,7 +20,8 @@ bool portable();
 // The folder that holds KoronCam.ini, without a final "/".
 QString settingsFolder();
 
-// The picture folder proposed when the settings name none, without a final "/".
+// The picture folder proposed when the settings name none: for a portable copy the program's
+// folder + "/bmp", for an installed one the user's folder with a final "/".
 QString defaultPictureFolder();
 
 // An installed copy: creates the settings folder and its parents when they are missing (a

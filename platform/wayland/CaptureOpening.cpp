@@ -242,6 +242,9 @@ void CaptureOpening::openRemote(uint node) {
     callPortal(bus_, kPortalPath, kScreenCast, QStringLiteral("OpenPipeWireRemote"),
                {QVariant::fromValue(QDBusObjectPath(sessionPath_)), QVariantMap()},
                timeouts_.callMs, this, [this, node](const QDBusMessage& reply) {
+                   if (over_) {
+                       return;  // given up meanwhile (ストップ): no stream for a closed session
+                   }
                    if (reply.type() == QDBusMessage::ErrorMessage) {
                        fallBack(Missing::PipeWire, reply.errorMessage());
                        return;
@@ -277,6 +280,9 @@ void CaptureOpening::fallBack(Missing why, const QString& detail) {
     callPortal(bus_, kPortalPath, QStringLiteral("org.freedesktop.DBus.Properties"),
                QStringLiteral("Get"), {kScreenshot, QStringLiteral("version")}, timeouts_.callMs,
                this, [this, why, detail](const QDBusMessage& reply) {
+                   if (over_) {
+                       return;
+                   }
                    if (reply.type() != QDBusMessage::ErrorMessage) {
                        finish({CaptureMode::Screenshot, nullptr, {}, {}, newToken_});
                        return;

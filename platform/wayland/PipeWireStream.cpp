@@ -201,8 +201,10 @@ void PipeWireStream::open(int fd, std::uint32_t node) {
     if (s.context == nullptr) {
         failClosing(fd);
     }
-    if (pw_thread_loop_start(s.loop) < 0) {
-        failClosing(fd);
+    // Returns the error as a negative number rather than in errno.
+    if (const int started = pw_thread_loop_start(s.loop); started < 0) {
+        ::close(fd);
+        fail(-started);
     }
     pw_thread_loop_lock(s.loop);
     s.core = pw_context_connect_fd(s.context, fd, nullptr, 0);  // owns the fd from here on

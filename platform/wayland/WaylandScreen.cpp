@@ -101,15 +101,21 @@ QImage WaylandScreen::screenshot() {
     // other pictures out meanwhile.
     std::optional<PortalAnswer> answer;
     QEventLoop loop;
-    PortalRequest::send(bus_, QStringLiteral("org.freedesktop.portal.Screenshot"),
-                        QStringLiteral("Screenshot"), {QString()},
-                        {{QStringLiteral("interactive"), false}}, timeouts_.callMs,
-                        [&](const PortalAnswer& given) {
-                            answer = given;
-                            loop.quit();
-                        });
+    PortalRequest* request = PortalRequest::send(
+        bus_, QStringLiteral("org.freedesktop.portal.Screenshot"), QStringLiteral("Screenshot"),
+        {QString()}, {{QStringLiteral("interactive"), false}}, timeouts_.callMs,
+        [&](const PortalAnswer& given) {
+            answer = given;
+            loop.quit();
+        });
     if (!answer) {
         loop.exec();
+    }
+    if (!answer) {
+        // The program is closing, which ends every event loop: the answer must no longer reach
+        // this frame's variables.
+        request->abandon();
+        return {};
     }
     if (answer->kind != PortalAnswer::Kind::Success) {
         return {};

@@ -46,7 +46,7 @@ TEST_F(InstalledCopyTest, FirstStartProposesThePicturesFolderAndKeepsTheSettings
         return dialog.result();
     };
     start();
-    EXPECT_EQ(proposed, userPictures);
+    EXPECT_EQ(proposed, userPictures + "/");
     EXPECT_TRUE(QFileInfo(userPictures).isDir());
     EXPECT_EQ(readFile(settingsFolder + "/KoronCam.ini"),
               "[init]\nmaxpathsize=2\npath=" + userPictures.toUtf8() +
