@@ -15,7 +15,6 @@ namespace {
 
 const QString kScreenCast = QStringLiteral("org.freedesktop.portal.ScreenCast");
 const QString kScreenshot = QStringLiteral("org.freedesktop.portal.Screenshot");
-const QString kSession = QStringLiteral("org.freedesktop.portal.Session");
 constexpr int kFramePollMs = 20;
 
 // The D-Bus errors that mean no portal runs (not even one that the bus could start).
@@ -311,12 +310,7 @@ void CaptureOpening::fallBack(Missing why, const QString& detail) {
 }
 
 void CaptureOpening::closeSession() {
-    if (sessionPath_.isEmpty()) {
-        return;
-    }
-    bus_.asyncCall(QDBusMessage::createMethodCall(kPortalService, sessionPath_, kSession,
-                                                  QStringLiteral("Close")));
-    sessionPath_.clear();
+    closePortalSession(bus_, sessionPath_);
 }
 
 void CaptureOpening::abandon() {

@@ -128,4 +128,14 @@ void callPortal(const QDBusConnection& bus, const QString& path, const QString& 
                      });
 }
 
+void closePortalSession(const QDBusConnection& bus, QString& path) {
+    if (path.isEmpty()) {
+        return;
+    }
+    bus.asyncCall(QDBusMessage::createMethodCall(kPortalService, path,
+                                                 QStringLiteral("org.freedesktop.portal.Session"),
+                                                 QStringLiteral("Close")));
+    path.clear();
+}
+
 }  // namespace platform::wayland

@@ -74,4 +74,8 @@ void callPortal(const QDBusConnection& bus, const QString& path, const QString& 
                 const QString& method, const QVariantList& arguments, int timeoutMs,
                 QObject* context, std::function<void(const QDBusMessage&)> done);
 
+// Asks the portal to close the session `path` (a ScreenCast session), without waiting; an empty
+// path is left alone. Clears `path`.
+void closePortalSession(const QDBusConnection& bus, QString& path);
+
 }  // namespace platform::wayland

@@ -72,12 +72,7 @@ void WaylandScreen::closeCapture() {
         opening_.release()->deleteLater();
     }
     stream_.reset();
-    if (!sessionPath_.isEmpty()) {
-        bus_.asyncCall(QDBusMessage::createMethodCall(
-            kPortalService, sessionPath_, QStringLiteral("org.freedesktop.portal.Session"),
-            QStringLiteral("Close")));
-        sessionPath_.clear();
-    }
+    closePortalSession(bus_, sessionPath_);
     mode_ = CaptureMode::None;
 }
 
