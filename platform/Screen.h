@@ -8,6 +8,11 @@
 
 namespace platform {
 
+// A picture keeps the screen's top-left corner of this size (the inner area of the main window's
+// picture box); capture need not read more. A screen smaller than it is taken whole.
+inline constexpr int kPictureWidth = 386;
+inline constexpr int kPictureHeight = 300;
+
 // The answer to Screen::openCapture().
 struct CaptureOpened {
     bool ok = false;
