@@ -12,7 +12,10 @@ namespace {
 
 timelapse::TimedPicture timed(const QString& folder, const QString& name, int64_t modifiedNs) {
     const std::optional<int64_t> time = timeOfName(name);
-    return {folder + name, time ? *time : timeOfModification(modifiedNs)};
+    QString file;  // one allocation: a folder of 100,000 pictures makes as many names
+    file.reserve(folder.size() + name.size());
+    file.append(folder).append(name);
+    return {std::move(file), time ? *time : timeOfModification(modifiedNs)};
 }
 
 }  // namespace
