@@ -413,5 +413,7 @@ void frmView::cmdExport_Click() {
     }
     setPlaying(false);
     const auto [from, to] = exportRange();
-    exportHandler_(pictures_, from, to);
+    // A copy: the handler may open a window, and the folder is followed meanwhile.
+    const std::vector<timelapse::TimedPicture> pictures = pictures_;
+    exportHandler_(pictures, from, to);
 }
