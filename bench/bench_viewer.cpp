@@ -61,10 +61,13 @@ void fillFolder(const fs::path& folder, const fs::path& sources) {
     }
 }
 
-void summary(const char* figure, double value, const char* base, double baseValue,
-             const char* bar, bool holds) {
+void summary(const char* figure, double value, const char* base, double baseValue, const char* bar,
+             bool holds) {
     std::printf("SUMMARY|%s|%.2f ms|%s|%.2f ms|%.2fx|%s|%s\n", figure, value, base, baseValue,
-                value / baseValue, bar, bar[0] == '-' ? "-" : holds ? "PASS" : "FAIL");
+                value / baseValue, bar,
+                bar[0] == '-' ? "-"
+                : holds       ? "PASS"
+                              : "FAIL");
 }
 
 }  // namespace
@@ -82,7 +85,8 @@ int main(int argc, char** argv) {
     // The program's index of the folder, read in full once at start-up (not timed), and the
     // baseline: one more full reading.
     folder::pictureIndex(path).refresh();
-    const bench::Time fullRead = bench::timeOf([&] { folder::PictureIndex(path, false).refresh(); });
+    const bench::Time fullRead =
+        bench::timeOf([&] { folder::PictureIndex(path, false).refresh(); });
 
     frmView* view = nullptr;
     const bench::Time open = bench::timeOf([&] {

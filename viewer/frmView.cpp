@@ -1,6 +1,7 @@
 #include "viewer/frmView.h"
 
 #include <algorithm>
+#include <initializer_list>
 #include <QComboBox>
 #include <QFileInfo>
 #include <QHBoxLayout>
@@ -52,8 +53,7 @@ frmView::frmView(std::function<QString()> picturePath, QWidget* parent)
             [this] { platform::guarded([this] { followFolder(); }); });
     tmrPlay = new QTimer(this);
     tmrPlay->setInterval(kFrameEvery);
-    connect(tmrPlay, &QTimer::timeout, this,
-            [this] { platform::guarded([this] { playTick(); }); });
+    connect(tmrPlay, &QTimer::timeout, this, [this] { platform::guarded([this] { playTick(); }); });
 }
 
 frmView::~frmView() = default;
@@ -85,15 +85,15 @@ void frmView::buildControls() {
     connect(sldPicture, &QSlider::valueChanged, this,
             [this](int value) { platform::guarded([this, value] { sldPicture_Change(value); }); });
 
-    cmdFirst = makeButton(this, "cmdFirst", QStringLiteral("最初"),
-                          QStringLiteral("最初の写真 (Home)"));
-    cmdPrevious = makeButton(this, "cmdPrevious", QStringLiteral("前へ"),
-                             QStringLiteral("前の写真 (←)"));
+    cmdFirst =
+        makeButton(this, "cmdFirst", QStringLiteral("最初"), QStringLiteral("最初の写真 (Home)"));
+    cmdPrevious =
+        makeButton(this, "cmdPrevious", QStringLiteral("前へ"), QStringLiteral("前の写真 (←)"));
     cmdPlay = makeButton(this, "cmdPlay", QStringLiteral("再生"),
                          QStringLiteral("再生と一時停止 (スペース)"));
     cmdNext = makeButton(this, "cmdNext", QStringLiteral("次へ"), QStringLiteral("次の写真 (→)"));
-    cmdLast = makeButton(this, "cmdLast", QStringLiteral("最後"),
-                         QStringLiteral("最後の写真 (End)"));
+    cmdLast =
+        makeButton(this, "cmdLast", QStringLiteral("最後"), QStringLiteral("最後の写真 (End)"));
     const std::pair<QPushButton*, void (frmView::*)()> buttons[] = {
         {cmdFirst, &frmView::cmdFirst_Click}, {cmdPrevious, &frmView::cmdPrevious_Click},
         {cmdPlay, &frmView::cmdPlay_Click},   {cmdNext, &frmView::cmdNext_Click},
@@ -175,8 +175,7 @@ void frmView::addKey(const QKeySequence& key, void (frmView::*handler)()) {
 void frmView::setExportHandler(ExportHandler handler) {
     exportHandler_ = std::move(handler);
     const bool on = static_cast<bool>(exportHandler_);
-    for (QWidget* widget : {static_cast<QWidget*>(lblRange), static_cast<QWidget*>(cmdFrom),
-                            static_cast<QWidget*>(cmdTo), static_cast<QWidget*>(cmdExport)}) {
+    for (QWidget* widget : std::initializer_list<QWidget*>{lblRange, cmdFrom, cmdTo, cmdExport}) {
         widget->setVisible(on);
     }
     showPosition();
@@ -298,11 +297,8 @@ void frmView::showPosition() {
     lblTime->setText(any ? viewer::timeText(pictures_[size_t(current_)].time) : QString());
     lblCount->setText(any ? QStringLiteral("%1 / %2 枚").arg(current_ + 1).arg(count) : QString());
     for (QWidget* widget :
-         {static_cast<QWidget*>(sldPicture), static_cast<QWidget*>(cmdFirst),
-          static_cast<QWidget*>(cmdPrevious), static_cast<QWidget*>(cmdPlay),
-          static_cast<QWidget*>(cmdNext), static_cast<QWidget*>(cmdLast),
-          static_cast<QWidget*>(cmdFrom), static_cast<QWidget*>(cmdTo),
-          static_cast<QWidget*>(cmdExport)}) {
+         std::initializer_list<QWidget*>{sldPicture, cmdFirst, cmdPrevious, cmdPlay, cmdNext,
+                                         cmdLast, cmdFrom, cmdTo, cmdExport}) {
         widget->setEnabled(any);
     }
     if (!any) {

@@ -28,8 +28,8 @@ class frmView : public QWidget {
 public:
     // What 動画に書き出す… does with the pictures and the chosen range (indexes into them,
     // `from` <= `to`).
-    using ExportHandler = std::function<void(const std::vector<timelapse::TimedPicture>& pictures,
-                                             int from, int to)>;
+    using ExportHandler =
+        std::function<void(const std::vector<timelapse::TimedPicture>& pictures, int from, int to)>;
 
     // `picturePath` gives the picture folder as the settings hold it; asked at every look, so a
     // folder changed in the options is followed too.

@@ -21,13 +21,16 @@ TEST(PlaybackTest, ShowsTheLastPictureTheClockHasReached) {
         const char* what;
         std::vector<timelapse::TimedPicture> pictures;
         int speed;
-        std::vector<double> ticks;      // seconds of real time
-        std::vector<size_t> expected;   // the picture shown after each
+        std::vector<double> ticks;     // seconds of real time
+        std::vector<size_t> expected;  // the picture shown after each
     } cases[] = {
         {"1x waits a second", everySecond, 1, {0.5, 0.4, 0.2, 1.0}, {0, 0, 1, 2}},
         {"10x passes ten in a second", everySecond, 10, {0.25, 0.25, 0.5}, {2, 5, 10}},
         {"600x stops at the last", everySecond, 600, {0.04, 0.04}, {12, 12}},
-        {"a night is cut to the longest wait", withNight, 1, {2.0, 1.0, 1.0, 0.5, 0.6},
+        {"a night is cut to the longest wait",
+         withNight,
+         1,
+         {2.0, 1.0, 1.0, 0.5, 0.6},
          {2, 2, 2, 2, 3}},
         {"a night at 600x too", withNight, 600, {0.04, 1.0, 2.0}, {2, 2, 3}},
     };

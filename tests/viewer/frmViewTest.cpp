@@ -51,7 +51,9 @@ protected:
     T* child(const char* name) const {
         return view->findChild<T*>(QLatin1String(name));
     }
-    void click(const char* button) { QTest::mouseClick(child<QPushButton>(button), Qt::LeftButton); }
+    void click(const char* button) {
+        QTest::mouseClick(child<QPushButton>(button), Qt::LeftButton);
+    }
 
     testing_support::FakePlatform platform;
     QTemporaryDir dir;
