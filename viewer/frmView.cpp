@@ -193,7 +193,7 @@ int frmView::speed() const {
 
 void frmView::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
-    followFolder();
+    platform::guarded([this] { followFolder(); });
     tmrFollow->start();
 }
 
