@@ -24,6 +24,7 @@
 #include "png/frmPng.h"
 #include "settings/IniManage.h"
 #include "settings/SettingsFile.h"
+#include "viewer/frmView.h"
 
 namespace {
 
@@ -141,6 +142,7 @@ void Form1::buildMenu() {
         add(QStringLiteral("mnuOption"), QStringLiteral("設定(&O)"), &Form1::mnuOption_Click);
     mnuDisp = add(QStringLiteral("mnuDisp"), QStringLiteral("表示"), &Form1::mnuDisp_Click);
     mnuPng = add(QStringLiteral("mnuPng"), QStringLiteral("png圧縮"), &Form1::mnuPng_Click);
+    mnuView = add(QStringLiteral("mnuView"), QStringLiteral("見る(&V)"), &Form1::mnuView_Click);
 
     mnuHelp = bar->addMenu(QStringLiteral("ヘルプ"));
     mnuHelp->setObjectName(QStringLiteral("mnuHelp"));
@@ -484,6 +486,16 @@ void Form1::mnuPng_Click() {
         platform::ui().showModal(dialog);
     }
     SetPbar();
+}
+
+void Form1::mnuView_Click() {
+    // One window, not modal: shooting goes on while it is open, and it stays until closed.
+    if (!view_) {
+        view_ = new frmView([] { return currentSettings().path; }, this);
+    }
+    view_->show();
+    view_->raise();
+    view_->activateWindow();
 }
 
 void Form1::mnuVersion_Click() {

@@ -13,6 +13,7 @@ class QLabel;
 class QMenu;
 class QPushButton;
 class QTimer;
+class frmView;
 
 namespace widgets {
 class PictureBox;
@@ -35,6 +36,7 @@ public:
     void mnuDisp_Click();
     void mnuOption_Click();
     void mnuPng_Click();
+    void mnuView_Click();
     void mnuVersion_Click();
     void mnuHelpShow_Click();
 
@@ -90,6 +92,8 @@ private:
     QAction* mnuOption = nullptr;
     QAction* mnuDisp = nullptr;
     QAction* mnuPng = nullptr;
+    QAction* mnuView = nullptr;
+    frmView* view_ = nullptr;  // the picture window, kept once opened
     QMenu* mnuHelp = nullptr;
     QAction* mnuHelpShow = nullptr;
     QAction* mnuVersion = nullptr;

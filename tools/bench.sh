@@ -28,11 +28,11 @@ failed=0
 benches=()
 for bench in build-bench/bench_*; do
     case "$(basename "$bench")" in
-        bench_cleanup | bench_folder_index | bench_portal) ;;
+        bench_cleanup | bench_folder_index | bench_viewer | bench_portal) ;;
         *) benches+=("$bench") ;;
     esac
 done
-benches+=(build-bench/bench_cleanup build-bench/bench_folder_index)
+benches+=(build-bench/bench_cleanup build-bench/bench_folder_index build-bench/bench_viewer)
 for bench in "${benches[@]}"; do
     [ -x "$bench" ] || continue
     echo "== $(basename "$bench")" >&2

@@ -49,7 +49,8 @@ TEST_F(Form1Test, WindowAfterStartUp) {
     for (QAction* a : form->menuBar()->actions()) {
         captions << a->text();
     }
-    EXPECT_EQ(captions, QStringList({"スタート(&S)", "設定(&O)", "表示", "png圧縮", "ヘルプ"}));
+    EXPECT_EQ(captions,
+              QStringList({"スタート(&S)", "設定(&O)", "表示", "png圧縮", "見る(&V)", "ヘルプ"}));
     EXPECT_EQ(action("mnuHelpShow")->text(), "目次");
     EXPECT_EQ(action("mnuVersion")->text(), "ﾊﾞｰｼﾞｮﾝ");
 
