@@ -14,9 +14,10 @@ namespace {
 // say so once where it can still be read, with a command in plain letters.
 void warnWithoutJapaneseFont() {
     if (QFontDatabase::families(QFontDatabase::Japanese).isEmpty()) {
-        std::fprintf(stderr, "%s\n",
-                     "KoronCam: 日本語を表示できるフォントがありません。画面の文字が四角になります。"
-                     "フォントを入れて下さい: sudo apt install fonts-noto-cjk");
+        std::fprintf(
+            stderr, "%s\n",
+            "KoronCam: 日本語を表示できるフォントがありません。画面の文字が四角になります。"
+            "フォントを入れて下さい: sudo apt install fonts-noto-cjk");
     }
 }
 

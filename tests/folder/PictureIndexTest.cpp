@@ -8,6 +8,7 @@
 #include <fstream>
 #include <random>
 #include <string>
+#include <thread>
 #include <gtest/gtest.h>
 #include <QDateTime>
 #include <QDir>
@@ -451,6 +452,27 @@ TEST_F(PictureIndexRun, NamesThatAreNotUtf8AreFollowedByTheirBytes) {
     expectSameAsFullScan("two names alike");
     EXPECT_EQ(folder::GetPathSize(path), 700);
     EXPECT_TRUE(index().following());
+}
+
+// A picture written through a hard link in another folder is reported for that folder only: the
+// next full reading, due once its period has passed, corrects the index.
+TEST_F(PictureIndexRun, APeriodicFullReadingCorrectsAChangeMadeThroughAHardLink) {
+    usePath(QString());
+    elsewhere({create(at("kcPic1.bmp"), 100)});
+    const std::chrono::milliseconds period(1000);
+    PictureIndex own(path, true, period);
+    own.refresh();
+    ASSERT_TRUE(own.following());
+    ASSERT_EQ(::link(at("kcPic1.bmp").c_str(), away("link").c_str()), 0) << std::strerror(errno);
+    elsewhere({{Op::Append, away("link"), {}, 50}});
+    own.refresh();
+    EXPECT_EQ(own.total(), 100) << "no drift to correct: the change was reported";
+    std::this_thread::sleep_for(period);
+    own.refresh();
+    EXPECT_EQ(own.total(), 150);
+    EXPECT_EQ(own.oldest()->size, 150);
+    EXPECT_TRUE(own.following());
+    EXPECT_EQ(own.fullReads(), 2);
 }
 
 }  // namespace

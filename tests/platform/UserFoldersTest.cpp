@@ -42,6 +42,29 @@ TEST(UserFolders, PicturesFolderIsReadFromUserDirs) {
     }
 }
 
+// Lines as xdg-user-dirs-update writes them (its escapes) and as people edit them; the path's
+// bytes as they are, for any key.
+TEST(UserFolders, UserDirsLinesAreReadAsTheDesktopWritesThem) {
+    const std::pair<const char*, QByteArray> lines[] = {
+        {"XDG_PICTURES_DIR=\"$HOME/x\" # mine", "/home/u/x"},
+        {"XDG_PICTURES_DIR=\"$HOME/x\"\t", "/home/u/x"},
+        {"XDG_PICTURES_DIR=\"$HOME/a\\\\b\\$c\\`d\"", "/home/u/a\\b$c`d"},
+        {"XDG_PICTURES_DIR=\"$HOME\"", "/home/u"},
+        {"XDG_PICTURES_DIR=\"/m/\x8e\xca\x90\x5e\"", "/m/\x8e\xca\x90\x5e"},
+        {"# XDG_PICTURES_DIR=\"$HOME/x\"", "/home/u/Pictures"},
+    };
+    for (const auto& [line, folder] : lines) {
+        EXPECT_EQ(platform::userDir(kHome, QByteArray(line) + "\n", "XDG_PICTURES_DIR", "Pictures"),
+                  folder)
+            << line;
+    }
+    const QByteArray both = "XDG_PICTURES_DIR=\"$HOME/P\"\nXDG_VIDEOS_DIR=\"/v\"\n";
+    EXPECT_EQ(platform::userDir(kHome, both, "XDG_VIDEOS_DIR", "Videos"), "/v");
+    EXPECT_EQ(platform::userDir(kHome, "", "XDG_VIDEOS_DIR", "Videos"), "/home/u/Videos");
+    // A folder whose name is not UTF-8 cannot be kept in the settings: no look-alike is made.
+    EXPECT_EQ(picturesFolder(kHome, "XDG_PICTURES_DIR=\"$HOME/\x8e\xca\"\n"), "/home/u/Pictures");
+}
+
 // HOME and XDG_CONFIG_HOME for the length of one test.
 class Environment {
 public:
