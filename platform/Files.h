@@ -12,9 +12,9 @@ namespace platform {
 
 struct FileInfo {
     QString name;            // the bare file name, decoded to be shown (lossy when not UTF-8)
-    QByteArray rawName;      // the bare file name as the system gives it: for every file operation
     int64_t size = 0;        // length in bytes
     int64_t modifiedNs = 0;  // last-modified time, nanoseconds since the epoch
+    QByteArray rawName;      // the bare file name as the system gives it: for every file operation
 };
 
 // The regular, non-hidden files directly in `folder` whose names match `pattern` ('*' and '?'

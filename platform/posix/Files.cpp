@@ -264,7 +264,7 @@ void forEachFile(const QString& folder, const std::vector<QString>& patterns,
         if (matching.empty()) {
             continue;
         }
-        FileInfo file{QFile::decodeName(entry->d_name), QByteArray(entry->d_name), 0, 0};
+        FileInfo file{QFile::decodeName(entry->d_name), 0, 0, QByteArray(entry->d_name)};
         if (fileHooks().beforeMeasure) {
             fileHooks().beforeMeasure(folder, file.name);
         }
@@ -301,8 +301,8 @@ std::optional<FileInfo> measureFile(const QString& folder, const QByteArray& raw
     if (!S_ISREG(st.st_mode)) {
         return std::nullopt;
     }
-    return FileInfo{QFile::decodeName(rawName), rawName, st.st_size,
-                    int64_t(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec};
+    return FileInfo{QFile::decodeName(rawName), st.st_size,
+                    int64_t(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec, rawName};
 }
 
 void setOwnChangeListener(std::function<void(const QByteArray& encodedPath)> listener) {
