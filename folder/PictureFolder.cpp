@@ -77,9 +77,10 @@ CleanResult cleanFolder(PictureIndex& index, int64_t limit, int64_t shot, bool s
             result.reason = QStringLiteral("削除できる画像がありません");
             return result;
         }
+        // Deleted by its bytes: a name that is not UTF-8 cannot be spelled again from its text.
         const QString oldestName = index.folder() + oldest->name;
         try {
-            platform::removeFile(oldestName);
+            platform::removeFile(index.folder(), oldest->rawName);
         } catch (const platform::Error& e) {
             result.outcome = CleanOutcome::DeleteFailed;
             result.failedName = oldestName;

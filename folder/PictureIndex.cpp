@@ -1,5 +1,7 @@
 #include "folder/PictureIndex.h"
 
+#include <QFile>
+
 #include "folder/PictureFolder.h"
 #include "platform/FolderWatch.h"
 #include "platform/Files.h"
@@ -7,36 +9,35 @@
 namespace folder {
 namespace {
 
-// A name that is not valid UTF-8 decodes with replacement characters, so two such names can look
-// alike here: a folder holding one is read in full every time rather than followed.
-struct NameNotExact {};
-
-bool exactName(const QString& name) {
-    return !name.contains(QChar::ReplacementCharacter);
-}
-
-// The scan's order of pictures: time, then pattern (BMP before PNG), then listing order.
-bool olderThan(int64_t timeA, size_t patternA, const QString& nameA, int64_t timeB, size_t patternB,
-               const QString& nameB) {
+// The scan's order of pictures: time, then pattern (BMP before PNG), then listing order, and
+// names that decode alike (not UTF-8) by their bytes.
+bool olderThan(int64_t timeA, size_t patternA, const QString& nameA, const QByteArray& rawA,
+               int64_t timeB, size_t patternB, const QString& nameB, const QByteArray& rawB) {
     if (timeA != timeB) {
         return timeA < timeB;
     }
     if (patternA != patternB) {
         return patternA < patternB;
     }
-    return platform::listedBefore(nameA, nameB);
+    if (platform::listedBefore(nameA, nameB)) {
+        return true;
+    }
+    return !platform::listedBefore(nameB, nameA) && rawA < rawB;
 }
 
 }  // namespace
 
 bool PictureIndex::OlderFirst::operator()(const Node* a, const Node* b) const {
-    return olderThan(a->second.modifiedNs, a->second.pattern, a->first, b->second.modifiedNs,
-                     b->second.pattern, b->first);
+    return olderThan(a->second.modifiedNs, a->second.pattern, a->second.name, a->first,
+                     b->second.modifiedNs, b->second.pattern, b->second.name, b->first);
 }
 
-PictureIndex::PictureIndex(const QString& path, bool follow) : path_(path), follow_(follow) {
+PictureIndex::PictureIndex(const QString& path, bool follow,
+                           std::chrono::milliseconds fullReadPeriod)
+    : path_(path), follow_(follow), fullReadPeriod_(fullReadPeriod) {
     const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
     folder_ = path.left(slash + 1);
+    encodedFolder_ = QFile::encodeName(folder_);
     const QString prefix = path.mid(slash + 1);
     patterns_ = {prefix + kBmpPattern, prefix + kPngPattern};
 }
@@ -47,8 +48,12 @@ bool PictureIndex::following() const {
     return watch_ && watch_->following();
 }
 
+bool PictureIndex::fullReadDue() const {
+    return std::chrono::steady_clock::now() - lastFullRead_ >= fullReadPeriod_;
+}
+
 void PictureIndex::refresh() {
-    if (following()) {
+    if (following() && !fullReadDue()) {
         applyChanges();
         if (following()) {
             return;
@@ -64,17 +69,15 @@ void PictureIndex::refresh() {
 
 void PictureIndex::applyChanges() {
     try {
-        const std::optional<std::vector<QString>> names = watch_->changes();
+        const std::optional<std::vector<QByteArray>> names = watch_->changes();
         if (!names) {
             return;  // changes were lost: no longer following
         }
         // Each name is measured now rather than trusted from its report: the last report of a
         // name may be older than its state, and measuring twice gives the same answer.
-        for (const QString& name : *names) {
+        for (const QByteArray& name : *names) {
             remeasure(name);
         }
-    } catch (const NameNotExact&) {
-        watch_.reset();
     } catch (...) {
         watch_.reset();  // half applied: the next refresh reads in full
         throw;
@@ -83,9 +86,11 @@ void PictureIndex::applyChanges() {
 
 void PictureIndex::readInFull() {
     ++fullReads_;
+    lastFullRead_ = std::chrono::steady_clock::now();
     try {
-        if (!following() || !indexInFull()) {
-            watch_.reset();
+        if (following()) {
+            indexInFull();
+        } else {
             scanInFull();
         }
     } catch (...) {
@@ -95,21 +100,11 @@ void PictureIndex::readInFull() {
     }
 }
 
-bool PictureIndex::indexInFull() {
+void PictureIndex::indexInFull() {
     clear();
-    try {
-        platform::forEachFile(folder_, patterns_,
-                              [&](size_t pattern, const platform::FileInfo& file) {
-                                  if (!exactName(file.name)) {
-                                      throw NameNotExact{};
-                                  }
-                                  add(file.name, file.size, file.modifiedNs, pattern);
-                              });
-        return true;
-    } catch (const NameNotExact&) {
-        clear();
-        return false;
-    }
+    platform::forEachFile(folder_, patterns_, [&](size_t pattern, const platform::FileInfo& file) {
+        add(file, pattern);
+    });
 }
 
 // The reading the program made before every decision before it kept an index: the total and the
@@ -119,9 +114,9 @@ void PictureIndex::scanInFull() {
     platform::forEachFile(folder_, patterns_, [&](size_t pattern, const platform::FileInfo& file) {
         total_ += file.size;
         if (!scannedOldest_ ||
-            olderThan(file.modifiedNs, pattern, file.name, scannedOldest_->modifiedNs,
-                      scannedPattern_, scannedOldest_->name)) {
-            scannedOldest_ = Picture{file.name, file.size, file.modifiedNs};
+            olderThan(file.modifiedNs, pattern, file.name, file.rawName, scannedOldest_->modifiedNs,
+                      scannedPattern_, scannedOldest_->name, scannedOldest_->rawName)) {
+            scannedOldest_ = Picture{file.name, file.size, file.modifiedNs, file.rawName};
             scannedPattern_ = pattern;
         }
     });
@@ -139,26 +134,27 @@ int PictureIndex::patternOf(const QString& name) const {
     return -1;
 }
 
-void PictureIndex::remeasure(const QString& name) {
-    const int pattern = patternOf(name);
+void PictureIndex::remeasure(const QByteArray& rawName) {
+    const int pattern = patternOf(QFile::decodeName(rawName));
     if (pattern < 0) {
         return;
     }
-    if (!exactName(name)) {
-        throw NameNotExact{};
-    }
-    erase(name);
-    if (const std::optional<platform::FileInfo> file = platform::measureFile(folder_, name)) {
-        add(name, file->size, file->modifiedNs, static_cast<size_t>(pattern));
+    erase(rawName);
+    if (const std::optional<platform::FileInfo> file = platform::measureFile(folder_, rawName)) {
+        add(*file, static_cast<size_t>(pattern));
     }
 }
 
 void PictureIndex::noteChanged(const QString& fullName) noexcept {
+    noteChanged(QFile::encodeName(fullName));
+}
+
+void PictureIndex::noteChanged(const QByteArray& encodedFullName) noexcept {
     if (!following()) {
         return;  // the next refresh reads in full anyway
     }
-    const qsizetype slash = fullName.lastIndexOf(QLatin1Char('/'));
-    if (QStringView(fullName).left(slash + 1) != folder_) {
+    const qsizetype slash = encodedFullName.lastIndexOf('/');
+    if (encodedFullName.left(slash + 1) != encodedFolder_) {
         return;
     }
     try {
@@ -166,24 +162,25 @@ void PictureIndex::noteChanged(const QString& fullName) noexcept {
         // changes (a batch conversion) never lets the kernel's queue overflow.
         applyChanges();
         if (following()) {
-            remeasure(fullName.mid(slash + 1));
+            remeasure(encodedFullName.mid(slash + 1));
         }
     } catch (...) {
         watch_.reset();
     }
 }
 
-void PictureIndex::add(const QString& name, int64_t size, int64_t modifiedNs, size_t pattern) {
-    const auto [it, added] = byName_.try_emplace(name, Entry{size, modifiedNs, pattern});
+void PictureIndex::add(const platform::FileInfo& file, size_t pattern) {
+    const auto [it, added] =
+        byName_.try_emplace(file.rawName, Entry{file.name, file.size, file.modifiedNs, pattern});
     if (!added) {
         return;  // one entry per name: a listing never yields a name twice
     }
     byAge_.insert(&*it);
-    total_ += size;
+    total_ += file.size;
 }
 
-void PictureIndex::erase(const QString& name) {
-    const auto it = byName_.find(name);
+void PictureIndex::erase(const QByteArray& rawName) {
+    const auto it = byName_.find(rawName);
     if (it == byName_.end()) {
         return;
     }
@@ -207,7 +204,7 @@ std::optional<PictureIndex::Picture> PictureIndex::oldest() const {
         return std::nullopt;
     }
     const Node* node = *byAge_.begin();
-    return Picture{node->first, node->second.size, node->second.modifiedNs};
+    return Picture{node->second.name, node->second.size, node->second.modifiedNs, node->first};
 }
 
 std::vector<PictureIndex::Picture> PictureIndex::oldestFirst() const {
@@ -217,7 +214,8 @@ std::vector<PictureIndex::Picture> PictureIndex::oldestFirst() const {
     }
     pictures.reserve(byAge_.size());
     for (const Node* node : byAge_) {
-        pictures.push_back({node->first, node->second.size, node->second.modifiedNs});
+        pictures.push_back(
+            {node->second.name, node->second.size, node->second.modifiedNs, node->first});
     }
     return pictures;
 }
@@ -226,7 +224,7 @@ PictureIndex& pictureIndex(const QString& path) {
     static std::unique_ptr<PictureIndex> current;
     if (!current || current->path() != path) {
         current = std::make_unique<PictureIndex>(path);
-        platform::setOwnChangeListener([](const QString& changed) {
+        platform::setOwnChangeListener([](const QByteArray& changed) {
             if (current) {
                 current->noteChanged(changed);
             }

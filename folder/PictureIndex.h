@@ -3,35 +3,49 @@
 // the program's own changes and the kernel's reports of everyone else's, so that looking at a
 // folder of 100,000 pictures costs what looking at one of 10 does. Where changes cannot be
 // followed exactly (a file system that does not report them, the kernel's limits reached, reports
-// lost), every look reads the folder in full: slower, never different.
+// lost), every look reads the folder in full: slower, never different. Some changes are never
+// reported (a picture written through a hard link in another folder, or through a shared mapping),
+// so a followed folder is also read in full now and then, and no such drift outlives that period.
+//
+// Names are kept as the bytes the system gives: a name that is not UTF-8 is measured, ordered and
+// deleted by its bytes, and decoded only to be shown.
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <optional>
 #include <set>
 #include <unordered_map>
 #include <vector>
+#include <QByteArray>
 #include <QHashFunctions>
 #include <QString>
 
 namespace platform {
 class FolderWatch;
-}
+struct FileInfo;
+}  // namespace platform
 
 namespace folder {
 
 class PictureIndex {
 public:
     struct Picture {
-        QString name;  // the bare file name
+        QString name;  // the bare file name, decoded to be shown
         int64_t size = 0;
         int64_t modifiedNs = 0;
+        QByteArray rawName;  // the bare file name as the system gives it: for opening or deleting
     };
+
+    // How often a followed folder is read in full all the same.
+    static constexpr std::chrono::milliseconds kFullReadPeriod = std::chrono::minutes(10);
 
     // The pictures of `path`: a folder path ending with "/", or (as the settings may hold it) a
     // folder path followed by the beginning of every picture name. With `follow` false every
-    // refresh reads the folder in full, as the program did before it kept an index.
-    explicit PictureIndex(const QString& path, bool follow = true);
+    // refresh reads the folder in full, as the program did before it kept an index; with it, a
+    // refresh reads in full once `fullReadPeriod` has passed since the last full reading.
+    explicit PictureIndex(const QString& path, bool follow = true,
+                          std::chrono::milliseconds fullReadPeriod = kFullReadPeriod);
     ~PictureIndex();
     PictureIndex(const PictureIndex&) = delete;
     PictureIndex& operator=(const PictureIndex&) = delete;
@@ -59,6 +73,8 @@ public:
     // once when it is a picture of this folder. Never throws: after a failure the next refresh
     // reads the folder in full.
     void noteChanged(const QString& fullName) noexcept;
+    // The same for a full name's bytes.
+    void noteChanged(const QByteArray& encodedFullName) noexcept;
 
     // True while the folder's changes are followed.
     bool following() const;
@@ -67,39 +83,43 @@ public:
 
 private:
     struct Entry {
+        QString name;  // decoded, for the listing order
         int64_t size = 0;
         int64_t modifiedNs = 0;
         size_t pattern = 0;
     };
-    using Node = std::pair<const QString, Entry>;
+    using Node = std::pair<const QByteArray, Entry>;
     struct OlderFirst {
         bool operator()(const Node* a, const Node* b) const;
     };
     struct NameHash {
-        size_t operator()(const QString& name) const { return qHash(name); }
+        size_t operator()(const QByteArray& name) const { return qHash(name); }
     };
 
+    bool fullReadDue() const;
     void readInFull();
-    // Every picture into the index; false, with nothing kept, when a name is not exact.
-    bool indexInFull();
+    void indexInFull();
     void scanInFull();
     void applyChanges();
-    void remeasure(const QString& name);
+    void remeasure(const QByteArray& rawName);
     int patternOf(const QString& name) const;
-    void add(const QString& name, int64_t size, int64_t modifiedNs, size_t pattern);
-    void erase(const QString& name);
+    void add(const platform::FileInfo& file, size_t pattern);
+    void erase(const QByteArray& rawName);
     void clear();
 
     QString path_;
     QString folder_;
+    QByteArray encodedFolder_;
     std::vector<QString> patterns_;  // BMP first, then PNG
     bool follow_ = true;
+    std::chrono::milliseconds fullReadPeriod_;
+    std::chrono::steady_clock::time_point lastFullRead_;
     std::unique_ptr<platform::FolderWatch> watch_;
     int fullReads_ = 0;
 
     int64_t total_ = 0;
     // While followed: every picture, by name and in deletion order.
-    std::unordered_map<QString, Entry, NameHash> byName_;
+    std::unordered_map<QByteArray, Entry, NameHash> byName_;
     std::set<const Node*, OlderFirst> byAge_;
     // While not followed: the oldest picture of the last full reading.
     std::optional<Picture> scannedOldest_;

@@ -5,14 +5,16 @@
 #include <functional>
 #include <optional>
 #include <vector>
+#include <QByteArray>
 #include <QString>
 
 namespace platform {
 
 struct FileInfo {
-    QString name;            // the bare file name
+    QString name;            // the bare file name, decoded to be shown (lossy when not UTF-8)
     int64_t size = 0;        // length in bytes
     int64_t modifiedNs = 0;  // last-modified time, nanoseconds since the epoch
+    QByteArray rawName;      // the bare file name as the system gives it: for every file operation
 };
 
 // The regular, non-hidden files directly in `folder` whose names match `pattern` ('*' and '?'
@@ -27,9 +29,10 @@ std::vector<FileInfo> listFiles(const QString& folder, const QString& pattern);
 void forEachFile(const QString& folder, const std::vector<QString>& patterns,
                  const std::function<void(size_t pattern, const FileInfo& file)>& visit);
 
-// `name` in `folder` measured by the rules of a listing: empty when it is hidden, gone, or not a
-// regular file. Throws platform::Error when it cannot be measured for another reason.
-std::optional<FileInfo> measureFile(const QString& folder, const QString& name);
+// The file named by the bytes `rawName` in `folder` measured by the rules of a listing: empty when
+// it is hidden, gone, or not a regular file. Throws platform::Error when it cannot be measured for
+// another reason.
+std::optional<FileInfo> measureFile(const QString& folder, const QByteArray& rawName);
 
 // The order of a listing: true when the name `a` comes before `b`. Letter case is ignored; names
 // that differ only in case follow their code points.
@@ -49,11 +52,16 @@ bool wildcardMatch(const QString& name, const QString& pattern);
 
 // Deletes the file `path`. Throws platform::Error with the reason when it cannot.
 void removeFile(const QString& path);
+// Deletes the file named by the bytes `rawName` in `folder` (ending with "/" unless empty), also
+// when the name is not UTF-8. Throws platform::Error with the reason, in a file's words, when it
+// cannot.
+void removeFile(const QString& folder, const QByteArray& rawName);
 
 // The program's own changes to files: replaceFile, removeFile and the encoder library report each
 // file they have written or deleted (its path as the caller gave it), so that whoever follows a
-// folder sees the change at once. One listener; it must not throw.
-void setOwnChangeListener(std::function<void(const QString& path)> listener);
+// folder sees the change at once. The listener gets the path's bytes. One listener; it must not
+// throw.
+void setOwnChangeListener(std::function<void(const QByteArray& encodedPath)> listener);
 void reportOwnChange(const QString& path);
 
 // Faults that tests inject into the calls above; production code leaves them empty. Root ignores

@@ -22,11 +22,12 @@ public:
 
     bool following() const { return fd_ >= 0; }
 
-    // The names of the entries that changed since the last call, each once, never blocking.
+    // The names (as the system gives them) of the entries that changed since the last call, each
+    // once, never blocking.
     // Empty (and following nothing from then on) when changes may have been lost: the kernel's
     // queue overflowed, the folder itself was moved, deleted or had its attributes changed, or
     // its path no longer leads to the folder being followed.
-    std::optional<std::vector<QString>> changes();
+    std::optional<std::vector<QByteArray>> changes();
 
 private:
     void stop();

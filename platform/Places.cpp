@@ -1,5 +1,7 @@
 #include "platform/Places.h"
 
+#include <QFileInfo>
+
 #include "platform/Errors.h"
 #include "platform/Platform.h"
 #include "platform/SystemError.h"
@@ -9,6 +11,17 @@ namespace platform {
 
 bool portable() {
     return !services().userPlaces.has_value();
+}
+
+bool installedLayout(const QString& programFolder) {
+    if (!programFolder.endsWith(QStringLiteral("/lib/koroncam"))) {
+        return false;
+    }
+    const QString program =
+        QFileInfo(programFolder + QStringLiteral("/KoronCam")).canonicalFilePath();
+    const QString command =
+        QFileInfo(programFolder + QStringLiteral("/../../bin/koroncam")).canonicalFilePath();
+    return !program.isEmpty() && command == program;
 }
 
 QString settingsFolder() {

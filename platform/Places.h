@@ -1,8 +1,9 @@
 #pragma once
-// Where the program keeps its files. A copy whose folder the user can write is portable: the
-// settings file and the default picture folder lie beside the program, and start-up may store
-// its test picture there. An installed copy, whose folder the user cannot write, keeps them in
-// the user's own folders instead and writes nothing beside itself. Decided once at start-up.
+// Where the program keeps its files. A portable copy (the build folder, a copied folder) keeps the
+// settings file and the default picture folder beside the program, and start-up may store its
+// test picture there. An installed copy keeps them in the user's own folders instead and writes
+// nothing beside itself, whoever runs it (root too). Decided once at start-up, by how the copy
+// was installed, not by whether its folder may be written.
 
 #include <QString>
 
@@ -16,6 +17,11 @@ struct UserPlaces {
 
 // True for a portable copy: files may be written beside the program.
 bool portable();
+
+// True when `programFolder` (the folder of the running program, links resolved) is laid out as the
+// install step leaves it: PREFIX/lib/koroncam holding KoronCam, with the command
+// PREFIX/bin/koroncam leading to that program.
+bool installedLayout(const QString& programFolder);
 
 // The folder that holds KoronCam.ini, without a final "/".
 QString settingsFolder();

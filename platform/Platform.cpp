@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 
+#include "platform/Places.h"
 #include "platform/posix/DlPngLibrary.h"
 #include "platform/posix/UserFolders.h"
 #include "platform/qt/HelpViewer.h"
@@ -32,7 +33,7 @@ void useProduction(const QIcon& programIcon) {
     s.png = &png;
     s.help = help.get();
     s.appFolder = QCoreApplication::applicationDirPath();
-    if (!canWrite(s.appFolder)) {
+    if (installedLayout(s.appFolder)) {
         s.userPlaces = installedPlaces();
     }
     current() = s;

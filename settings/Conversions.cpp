@@ -73,6 +73,16 @@ bool toBoolean(const QString& key, const QString& value) {
     return !d->whole.isEmpty() || d->fraction.count(u'0') != d->fraction.size();
 }
 
+QString halfWidthDigits(const QString& text) {
+    QString result = text;
+    for (QChar& c : result) {
+        if (c >= u'０' && c <= u'９') {
+            c = QChar(u'0' + (c.unicode() - u'０'));
+        }
+    }
+    return result;
+}
+
 int32_t toInt32(const QString& key, const QString& value) {
     const std::optional<Decimal> d = parseDecimal(value);
     // 11 digits already exceed the range; checking the count first keeps the arithmetic in int64.

@@ -17,6 +17,10 @@ bool toBoolean(const QString& key, const QString& value);
 // separators, no blank inside.
 int32_t toInt32(const QString& key, const QString& value);
 
+// `text` with full-width digits ("１０", as a Japanese input method types them) replaced by the
+// digits they show; every other character kept as it is.
+QString halfWidthDigits(const QString& text);
+
 inline QString booleanText(bool value) {
     return value ? QStringLiteral("True") : QStringLiteral("False");
 }

@@ -18,6 +18,7 @@
 #include "platform/Platform.h"
 #include "platform/Twips.h"
 #include "platform/Folders.h"
+#include "settings/Conversions.h"
 #include "settings/IniManage.h"
 #include "settings/SettingsFile.h"
 
@@ -173,7 +174,7 @@ double FrmOption::leadingNumber(const QString& text) {
     QString digits;
     bool seenDigit = false;
     bool seenPoint = false;
-    for (const QChar c : text) {
+    for (const QChar c : settings::halfWidthDigits(text)) {
         if (c == QLatin1Char(' ') || c == QLatin1Char('\t')) {
             continue;
         }

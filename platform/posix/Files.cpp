@@ -154,9 +154,29 @@ bool isDirectory(const QString& path) {
     return ::stat(QFile::encodeName(path).constData(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-std::function<void(const QString&)>& ownChangeListener() {
-    static std::function<void(const QString&)> listener;
+std::function<void(const QByteArray&)>& ownChangeListener() {
+    static std::function<void(const QByteArray&)> listener;
     return listener;
+}
+
+void tellOwnChange(const QByteArray& encodedPath) {
+    if (ownChangeListener()) {
+        ownChangeListener()(encodedPath);
+    }
+}
+
+// `folder` (ending with "/" unless empty) and a name's bytes: a path for the system's calls.
+QByteArray encodedPath(const QString& folder, const QByteArray& rawName) {
+    return (folder.isEmpty() ? QByteArrayLiteral("./") : QFile::encodeName(folder)) + rawName;
+}
+
+// Why a file could not be deleted. The shared wording of a missing entry speaks of a folder.
+QString fileRemovalReason(int error) {
+    if (error == ENOENT) {
+        return QStringLiteral("ファイルがありません。(%1)")
+            .arg(QString::fromLocal8Bit(std::strerror(error)));
+    }
+    return describeError(error);
 }
 
 }  // namespace
@@ -180,7 +200,7 @@ std::vector<FileInfo> listFiles(const QString& folder, const QString& pattern) {
         found.push_back({sortKey(file.name), file});
     });
     std::sort(found.begin(), found.end(), [](const Found& a, const Found& b) {
-        return a.key != b.key ? a.key < b.key : a.info.name < b.info.name;
+        return a.key != b.key ? a.key < b.key : a.info.rawName < b.info.rawName;
     });
     std::vector<FileInfo> files;
     files.reserve(found.size());
@@ -244,7 +264,7 @@ void forEachFile(const QString& folder, const std::vector<QString>& patterns,
         if (matching.empty()) {
             continue;
         }
-        FileInfo file{QFile::decodeName(entry->d_name), 0, 0};
+        FileInfo file{QFile::decodeName(entry->d_name), 0, 0, QByteArray(entry->d_name)};
         if (fileHooks().beforeMeasure) {
             fileHooks().beforeMeasure(folder, file.name);
         }
@@ -266,13 +286,13 @@ void forEachFile(const QString& folder, const std::vector<QString>& patterns,
     }
 }
 
-std::optional<FileInfo> measureFile(const QString& folder, const QString& name) {
-    if (name.isEmpty() || name.startsWith(QLatin1Char('.'))) {
+std::optional<FileInfo> measureFile(const QString& folder, const QByteArray& rawName) {
+    if (rawName.isEmpty() || rawName.startsWith('.')) {
         return std::nullopt;
     }
-    const QString path = (folder.isEmpty() ? QStringLiteral("./") : folder) + name;
+    const QByteArray path = encodedPath(folder, rawName);
     struct stat st {};
-    if (::fstatat(AT_FDCWD, QFile::encodeName(path).constData(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+    if (::fstatat(AT_FDCWD, path.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
         if (errno == ENOENT || errno == ENOTDIR) {
             return std::nullopt;
         }
@@ -281,18 +301,16 @@ std::optional<FileInfo> measureFile(const QString& folder, const QString& name) 
     if (!S_ISREG(st.st_mode)) {
         return std::nullopt;
     }
-    return FileInfo{name, st.st_size,
-                    int64_t(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec};
+    return FileInfo{QFile::decodeName(rawName), st.st_size,
+                    int64_t(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec, rawName};
 }
 
-void setOwnChangeListener(std::function<void(const QString& path)> listener) {
+void setOwnChangeListener(std::function<void(const QByteArray& encodedPath)> listener) {
     ownChangeListener() = std::move(listener);
 }
 
 void reportOwnChange(const QString& path) {
-    if (ownChangeListener()) {
-        ownChangeListener()(path);
-    }
+    tellOwnChange(QFile::encodeName(path));
 }
 
 bool isPlainFile(const QString& path) {
@@ -336,6 +354,21 @@ void removeFile(const QString& path) {
         throw Error(describeError(error));
     }
     reportOwnChange(path);
+}
+
+void removeFile(const QString& folder, const QByteArray& rawName) {
+    const QByteArray path = encodedPath(folder, rawName);
+    int error = 0;
+    if (fileHooks().removeError) {
+        error = fileHooks().removeError(QFile::decodeName(path));
+    }
+    if (error == 0 && ::unlink(path.constData()) != 0) {
+        error = errno;
+    }
+    if (error != 0) {
+        throw Error(fileRemovalReason(error));
+    }
+    tellOwnChange(path);
 }
 
 }  // namespace platform

@@ -90,11 +90,11 @@ void FolderWatch::stop() {
     }
 }
 
-std::optional<std::vector<QString>> FolderWatch::changes() {
+std::optional<std::vector<QByteArray>> FolderWatch::changes() {
     if (fd_ < 0) {
         return std::nullopt;
     }
-    std::vector<QString> names;
+    std::vector<QByteArray> names;
     alignas(inotify_event) char buffer[64 * 1024];
     for (;;) {
         const ssize_t got = ::read(fd_, buffer, sizeof buffer);
@@ -120,7 +120,7 @@ std::optional<std::vector<QString>> FolderWatch::changes() {
                 return std::nullopt;
             }
             if (!folderItself) {
-                names.push_back(QFile::decodeName(name));
+                names.emplace_back(name);
             }
         }
     }

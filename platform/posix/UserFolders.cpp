@@ -29,54 +29,87 @@ QString configHome(const QString& home, const QString& xdgConfigHome) {
                                                       : home + QStringLiteral("/.config");
 }
 
-// The text between the quotes of a user-dirs.dirs value, with the shell's backslash escapes
-// undone; nothing when `value` is not one quoted word.
-std::optional<QByteArray> unquote(const QByteArray& value) {
-    if (value.size() < 2 || !value.startsWith('"')) {
+bool isBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\r';
+}
+
+// The path of one line of user-dirs.dirs for `key`, with `home` put in for "$HOME"; nothing when
+// the line is of another key or not of the written form.
+std::optional<QByteArray> userDirLine(const QByteArray& home, QByteArrayView line,
+                                      QByteArrayView key) {
+    qsizetype i = 0;
+    auto skipBlanks = [&] {
+        while (i < line.size() && isBlank(line[i])) {
+            ++i;
+        }
+    };
+    skipBlanks();
+    if (!line.sliced(i).startsWith(key)) {
         return std::nullopt;
     }
-    QByteArray text;
-    for (qsizetype i = 1; i < value.size(); ++i) {
-        const char c = value[i];
-        if (c == '\\' && i + 1 < value.size()) {
-            text += value[++i];
-        } else if (c == '"') {
-            return i + 1 == value.size() ? std::optional(text) : std::nullopt;
-        } else {
-            text += c;
-        }
+    i += key.size();
+    skipBlanks();
+    if (i >= line.size() || line[i] != '=') {
+        return std::nullopt;
     }
-    return std::nullopt;
+    ++i;
+    skipBlanks();
+    if (i >= line.size() || line[i] != '"') {
+        return std::nullopt;
+    }
+    ++i;
+    QByteArray path;
+    const QByteArrayView value = line.sliced(i);
+    if (value.startsWith("$HOME") && (value.size() == 5 || value[5] == '/' || value[5] == '"')) {
+        path = home;
+        i += 5;
+    } else if (!value.startsWith("/")) {
+        return std::nullopt;  // the file allows only these two forms
+    }
+    for (;; ++i) {
+        if (i >= line.size()) {
+            return std::nullopt;  // no closing quote
+        }
+        if (line[i] == '"') {
+            break;
+        }
+        if (line[i] == '\\' && i + 1 < line.size()) {
+            ++i;  // the escapes xdg-user-dirs writes: \" \\ \$ \`
+        }
+        path += line[i];
+    }
+    ++i;
+    skipBlanks();
+    if (i < line.size() && line[i] != '#') {
+        return std::nullopt;  // more than one word: a shell would not assign it either
+    }
+    while (path.size() > 1 && path.endsWith('/')) {
+        path.chop(1);
+    }
+    return path;
 }
 
 }  // namespace
 
-QString picturesFolder(const QString& home, const QByteArray& userDirs) {
-    QString folder = home + QStringLiteral("/Pictures");
-    for (const QByteArray& rawLine : userDirs.split('\n')) {
-        const QByteArray line = rawLine.trimmed();
-        const qsizetype equals = line.indexOf('=');
-        if (equals < 0 || line.left(equals).trimmed() != "XDG_PICTURES_DIR") {
-            continue;
+QByteArray userDir(const QString& home, const QByteArray& userDirs, const char* key,
+                   const char* fallbackName) {
+    const QByteArray encodedHome = QFile::encodeName(home);
+    QByteArray folder = encodedHome + '/' + fallbackName;
+    for (const QByteArray& line : userDirs.split('\n')) {
+        if (std::optional<QByteArray> path = userDirLine(encodedHome, line, key)) {
+            folder = std::move(*path);
         }
-        const std::optional<QByteArray> value = unquote(line.mid(equals + 1).trimmed());
-        if (!value) {
-            continue;
-        }
-        QString path;
-        if (value->startsWith("$HOME") && (value->size() == 5 || value->at(5) == '/')) {
-            path = home + QFile::decodeName(value->mid(5));
-        } else if (value->startsWith('/')) {
-            path = QFile::decodeName(*value);
-        } else {
-            continue;  // the file allows only these two forms
-        }
-        while (path.size() > 1 && path.endsWith(QLatin1Char('/'))) {
-            path.chop(1);
-        }
-        folder = path;
     }
     return folder;
+}
+
+QString picturesFolder(const QString& home, const QByteArray& userDirs) {
+    const QByteArray folder = userDir(home, userDirs, "XDG_PICTURES_DIR", "Pictures");
+    const QString decoded = QFile::decodeName(folder);
+    if (QFile::encodeName(decoded) != folder) {
+        return home + QStringLiteral("/Pictures");
+    }
+    return decoded;
 }
 
 bool canWrite(const QString& folder) {

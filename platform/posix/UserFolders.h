@@ -9,9 +9,17 @@
 
 namespace platform {
 
-// The pictures folder that `userDirs`, the text of user-dirs.dirs, names in its
-// XDG_PICTURES_DIR line ("$HOME/…" or an absolute path; the last such line counts, as when a
-// shell reads the file); `home` + "/Pictures" when it names none. No final "/".
+// The folder that `userDirs`, the text of user-dirs.dirs, names for `key` (such as
+// "XDG_PICTURES_DIR"), read as xdg-user-dirs writes the file: `KEY="$HOME/…"` or `KEY="/…"`, with
+// its backslash escapes, blanks or a "#" comment after the closing quote, comment lines; the last
+// such line counts, as when a shell reads the file. The path's bytes are kept as they are, and
+// `home` + "/" + `fallbackName` when the file names none. No final "/".
+QByteArray userDir(const QString& home, const QByteArray& userDirs, const char* key,
+                   const char* fallbackName);
+
+// The pictures folder of `userDirs` (XDG_PICTURES_DIR), else `home` + "/Pictures". A folder whose
+// name is not UTF-8 cannot be a picture folder of this program (its settings are text): the
+// default serves then, rather than another folder that only looks like it.
 QString picturesFolder(const QString& home, const QByteArray& userDirs);
 
 // True when the current user may create files in `folder`.

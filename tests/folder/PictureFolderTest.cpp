@@ -27,7 +27,10 @@ protected:
 
     // A picture of `size` bytes (sparse) last modified `age` seconds before a fixed time.
     void picture(const QString& name, int64_t size, int age = 0) {
-        const QByteArray file = QFile::encodeName(path + name);
+        rawPicture(QFile::encodeName(name), size, age);
+    }
+    void rawPicture(const QByteArray& name, int64_t size, int age = 0) {
+        const QByteArray file = QFile::encodeName(path) + name;
         const int fd = ::open(file.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
         ASSERT_GE(fd, 0) << file.constData() << ": " << std::strerror(errno);
         ASSERT_EQ(::ftruncate(fd, size), 0);
@@ -203,6 +206,23 @@ TEST_F(PictureFolder, APictureVanishingMidScanIsSkipped) {
     EXPECT_EQ(result.outcome, CleanOutcome::Store);
     EXPECT_EQ(result.deletedCount, 1);
     EXPECT_EQ(left(), QStringList{"kcPic3.png"});
+}
+
+// Names that are not UTF-8 (from an archive unpacked with another system's names) decode alike;
+// they are deleted by their bytes, whether the folder is followed or read in full at every look.
+TEST_F(PictureFolder, OldestNamesThatAreNotUtf8AreDeletedAndTheCleanUpGoesOn) {
+    for (const bool follow : {true, false}) {
+        SCOPED_TRACE(follow ? "followed" : "read in full");
+        rawPicture("kcPic\xff.bmp", 300, 3);
+        rawPicture("kcPic\xfe.bmp", 300, 2);
+        picture("kcPic3.bmp", 300, 1);
+        folder::PictureIndex index(path, follow);
+        const auto result = cleanFolder(index, 300, 100, false);
+        EXPECT_EQ(result.outcome, CleanOutcome::Store) << result.reason.toStdString();
+        EXPECT_EQ(result.deletedCount, 2);
+        EXPECT_EQ(left(), QStringList{"kcPic3.bmp"});
+        ASSERT_TRUE(QFile::remove(path + "kcPic3.bmp"));
+    }
 }
 
 TEST(RemainingShots, ShotSizesAndExamples) {

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <random>
 #include <string>
+#include <thread>
 #include <gtest/gtest.h>
 #include <QDateTime>
 #include <QDir>
@@ -439,8 +440,8 @@ TEST_F(PictureIndexRun, AMissingFolderIsFollowedOnceItExists) {
     expectSameAsFullScan("shot");
 }
 
-// Names that are not valid UTF-8 look alike once decoded: such a folder is read in full.
-TEST_F(PictureIndexRun, NamesThatAreNotUtf8AreReadInFull) {
+// Names that are not valid UTF-8 look alike once decoded: they are followed by their bytes.
+TEST_F(PictureIndexRun, NamesThatAreNotUtf8AreFollowedByTheirBytes) {
     usePath(QString());
     elsewhere({create(at("kcPic1.bmp"), 100)});
     expectSameAsFullScan("one picture");
@@ -450,7 +451,26 @@ TEST_F(PictureIndexRun, NamesThatAreNotUtf8AreReadInFull) {
         {create(folderName + "kcPic\xff.bmp", 200), create(folderName + "kcPic\xfe.bmp", 400)});
     expectSameAsFullScan("two names alike");
     EXPECT_EQ(folder::GetPathSize(path), 700);
-    EXPECT_FALSE(index().following());
+    EXPECT_TRUE(index().following());
+}
+
+// A picture written through a hard link in another folder is reported for that folder only: the
+// next full reading, due once its period has passed, corrects the index.
+TEST_F(PictureIndexRun, APeriodicFullReadingCorrectsAChangeMadeThroughAHardLink) {
+    usePath(QString());
+    elsewhere({create(at("kcPic1.bmp"), 100)});
+    const std::chrono::milliseconds period(1000);
+    PictureIndex own(path, true, period);
+    own.refresh();
+    ASSERT_TRUE(own.following());
+    ASSERT_EQ(::link(at("kcPic1.bmp").c_str(), away("link").c_str()), 0) << std::strerror(errno);
+    elsewhere({{Op::Append, away("link"), {}, 50}});
+    own.refresh();
+    EXPECT_EQ(own.total(), 100) << "no drift to correct: the change was reported";
+    std::this_thread::sleep_for(period);
+    own.refresh();
+    EXPECT_EQ(own.oldest()->size, 150);
+    EXPECT_TRUE(own.following());
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 // may write, started by its command as an ordinary user with a fresh home folder.
 
 #include <sys/stat.h>
+#include <unistd.h>
 #include <QDirIterator>
 
 #include "Package.h"
@@ -113,6 +114,35 @@ TEST_F(InstalledTest, KeepsSettingsAndPicturesInTheHomeAndWritesNothingBesideIts
     EXPECT_TRUE(program.waitForWindow(QStringLiteral("ころんカメラ ヘルプ")).has_value())
         << "no help window";
 
+    EXPECT_EQ(snapshot(root.path()), before) << "something was written in the program's folder";
+}
+
+// Root may write anywhere, so only the program keeps the installed tree as it was: it is
+// installed, whoever runs it.
+TEST_F(InstalledTest, RunAsRootItStillWritesNothingBesideItself) {
+    if (::geteuid() != 0) {
+        GTEST_SKIP() << "runs only as root";
+    }
+    QTemporaryDir root;
+    const package::Result unpacked =
+        package::run("dpkg-deb", {"-x", package::debPath(), root.path()});
+    ASSERT_EQ(unpacked.exitCode, 0) << unpacked.output.toStdString();
+    const QStringList before = snapshot(root.path());
+    QTemporaryDir home;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("HOME"), home.path());
+    environment.remove(QStringLiteral("XDG_CONFIG_HOME"));
+    program.useEnvironment(environment);
+    program.useInstalled(root.path() + "/usr/bin/koroncam");
+
+    ASSERT_NO_FATAL_FAILURE(program.start());
+    const std::optional<WindowId> dialog = program.waitForWindow(QStringLiteral("設定"));
+    ASSERT_TRUE(dialog.has_value()) << "no options dialog at the first start";
+    click(*dialog, kOptionsOkButton);
+    confirmMessage(program);
+    ASSERT_TRUE(findMainWindow(program, kStopped).has_value());
+    EXPECT_TRUE(QFileInfo(home.path() + "/.config/KoronCam/KoronCam.ini").isFile());
+    program.kill();
     EXPECT_EQ(snapshot(root.path()), before) << "something was written in the program's folder";
 }
 

@@ -192,4 +192,14 @@ TEST_F(Files, RemoveFileDeletesOrSaysWhy) {
     EXPECT_EQ(asked, (QStringList{at("b"), at("a")}));
 }
 
+// A file deleted by its name's bytes that is not there is told as a file, not as a folder.
+TEST_F(Files, RemovingAMissingFileByItsBytesSaysTheFileIsMissing) {
+    try {
+        platform::removeFile(dir.path() + '/', "kcPic\xff.bmp");
+        ADD_FAILURE() << "a missing file was deleted";
+    } catch (const platform::Error& e) {
+        EXPECT_TRUE(e.message().startsWith("ファイルがありません。(")) << e.message().toStdString();
+    }
+}
+
 }  // namespace

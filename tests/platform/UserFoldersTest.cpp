@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 
+#include "platform/Places.h"
 #include "platform/posix/UserFolders.h"
 #include "support/FakePlatform.h"
 
@@ -40,6 +41,27 @@ TEST(UserFolders, PicturesFolderIsReadFromUserDirs) {
                              "XDG_PICTURES_DIRS=\"$HOME/x\"", "XDG_VIDEOS_DIR=\"$HOME/x\""}) {
         EXPECT_EQ(picturesFolder(kHome, QByteArray(line) + "\n"), "/home/u/Pictures") << line;
     }
+}
+
+// Lines as xdg-user-dirs-update writes them (its escapes) and as people edit them; the path's
+// bytes as they are, for any key.
+TEST(UserFolders, UserDirsLinesAreReadAsTheDesktopWritesThem) {
+    const std::pair<const char*, QByteArray> lines[] = {
+        {"XDG_PICTURES_DIR=\"$HOME/x\" # mine", "/home/u/x"},
+        {"XDG_PICTURES_DIR=\"$HOME/a\\\\b\\$c\\`d\"", "/home/u/a\\b$c`d"},
+        {"XDG_PICTURES_DIR=\"$HOME\"", "/home/u"},
+        {"XDG_PICTURES_DIR=\"/m/\x8e\xca\x90\x5e\"", "/m/\x8e\xca\x90\x5e"},
+        {"# XDG_PICTURES_DIR=\"$HOME/x\"", "/home/u/Pictures"},
+    };
+    for (const auto& [line, folder] : lines) {
+        EXPECT_EQ(platform::userDir(kHome, QByteArray(line) + "\n", "XDG_PICTURES_DIR", "Pictures"),
+                  folder)
+            << line;
+    }
+    const QByteArray both = "XDG_PICTURES_DIR=\"$HOME/P\"\nXDG_VIDEOS_DIR=\"/v\"\n";
+    EXPECT_EQ(platform::userDir(kHome, both, "XDG_VIDEOS_DIR", "Videos"), "/v");
+    // A folder whose name is not UTF-8 cannot be kept in the settings: no look-alike is made.
+    EXPECT_EQ(picturesFolder(kHome, "XDG_PICTURES_DIR=\"$HOME/\x8e\xca\"\n"), "/home/u/Pictures");
 }
 
 // HOME and XDG_CONFIG_HOME for the length of one test.
@@ -90,6 +112,25 @@ TEST(UserFolders, MakeFoldersMakesEveryMissingLevel) {
     EXPECT_EQ(platform::makeFolders(deep), 0) << "an existing folder is fine";
     testing_support::writeFile(dir.path() + "/file", "x");
     EXPECT_EQ(platform::makeFolders(dir.path() + "/file/d"), ENOTDIR);
+}
+
+// An installed copy is told from a portable one by the layout the install step leaves.
+TEST(Places, AnInstalledCopyIsKnownByItsLayoutNotByItsPermissions) {
+    QTemporaryDir root;
+    const QString prefix = root.path() + "/usr";
+    const QString program = prefix + "/lib/koroncam";
+    ASSERT_TRUE(QDir().mkpath(program) && QDir().mkpath(prefix + "/bin"));
+    ASSERT_TRUE(QFile(program + "/KoronCam").open(QIODevice::WriteOnly));
+    EXPECT_FALSE(platform::installedLayout(program)) << "no command leads to it";
+    ASSERT_TRUE(QFile::link("../lib/koroncam/KoronCam", prefix + "/bin/koroncam"));
+    EXPECT_TRUE(platform::installedLayout(program)) << "writable, and installed all the same";
+
+    // A build folder or a copy elsewhere, even with a command of that name leading to it.
+    ASSERT_TRUE(QFile::remove(prefix + "/bin/koroncam"));
+    ASSERT_TRUE(QFile::link(root.path() + "/KoronCam", prefix + "/bin/koroncam"));
+    ASSERT_TRUE(QFile(root.path() + "/KoronCam").open(QIODevice::WriteOnly));
+    EXPECT_FALSE(platform::installedLayout(root.path()));
+    EXPECT_FALSE(platform::installedLayout(program)) << "the command starts another program";
 }
 
 }  // namespace

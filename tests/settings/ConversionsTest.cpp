@@ -4,6 +4,7 @@
 
 #include "platform/Errors.h"
 #include "settings/Conversions.h"
+#include "settings/FrmOption.h"
 #include "settings/IniManage.h"
 #include "support/FakePlatform.h"
 
@@ -118,3 +119,13 @@ TEST_F(Conversions, TheErrorNamesFileKeyAndValueAndSaysWhatToDo) {
 }
 
 }  // namespace
+
+// A limit typed with a Japanese input method: full-width digits count as the digits they show;
+// other full-width characters stay as they are and end the number.
+TEST(FullWidthDigits, CountAsTheDigitsTheyShowInTheLimitBox) {
+    const std::pair<const char*, double> typed[] = {
+        {"１０", 10}, {"1０5", 105}, {"１２.5", 12.5}, {"１２．５", 12}, {"ー３", 0}};
+    for (const auto& [text, megabytes] : typed) {
+        EXPECT_EQ(FrmOption::leadingNumber(QString::fromUtf8(text)), megabytes) << text;
+    }
+}
