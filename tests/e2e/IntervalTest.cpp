@@ -105,7 +105,9 @@ TEST_F(IntervalTest, TwoSecondsApartByNameAndByTime) {
 }
 
 TEST_F(IntervalTest, StartedAtAnyPhaseOfASecondEveryTickLeavesItsOwnPicture) {
-    ASSERT_NO_FATAL_FAILURE(startWith({}));
+    Options roomy;
+    roomy.maxpathsize = 10;  // twenty pictures
+    ASSERT_NO_FATAL_FAILURE(startWith(roomy));
     Stores stores(program.pictureFolder());
     int inTheMiddle = 0;
     int later = 0;
