@@ -1,10 +1,13 @@
 // What skipping a picture equal to the last one costs a tick: comparing the stored corner
 // (386 x 300) of two equal captures, every pixel read, against storing that picture as a BMP
-// file, both measured here. Medians of 30 rounds.
+// file, both measured here. Medians of 30 rounds. Bars: at most a tenth of the store, and under
+// 0.1 ms.
 #include <algorithm>
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <functional>
+#include <utility>
 #include <vector>
 #include <QTemporaryDir>
 
@@ -49,28 +52,40 @@ QImage capture() {
 
 int main() {
     const QImage last = capture();
-    const QImage next = last.copy();  // equal, but not the same memory
+    // Equal, but not the same memory: once byte for byte, once with other unused fourth bytes
+    // (a stream's padding), which the comparison must look past pixel by pixel.
+    const QImage sameBytes = last.copy();
+    QImage samePixels = last.copy();
+    for (int y = 0; y < samePixels.height(); ++y) {
+        auto* row = reinterpret_cast<uint32_t*>(samePixels.scanLine(y));
+        std::transform(row, row + samePixels.width(), row, [](uint32_t p) { return p & 0xffffffu; });
+    }
     bool same = true;
-    const double compareMs = medianMs(200, [&] { same = same && app::sameStoredPixels(last, next); });
+    const double bytesMs =
+        medianMs(200, [&] { same = same && app::sameStoredPixels(last, sameBytes); });
+    const double pixelsMs =
+        medianMs(200, [&] { same = same && app::sameStoredPixels(last, samePixels); });
     if (!same) {
         std::fprintf(stderr, "equal pictures compared unequal\n");
         return 2;
     }
     QTemporaryDir dir;
     const QString bmp = dir.path() + "/kcPicbench.bmp";
-    const double storeMs = medianMs(1, [&] { app::saveBmp(next, bmp); });
+    const double storeMs = medianMs(1, [&] { app::saveBmp(sameBytes, bmp); });
 
-    const double ratio = compareMs / storeMs;
-    const bool ratioHolds = ratio <= kRatioBar;
-    const bool absoluteHolds = compareMs < kAbsoluteBarMs;
     std::printf("skipping a picture equal to the last, %d x %d, medians of %d rounds:\n",
                 platform::kPictureWidth, platform::kPictureHeight, kRounds);
-    std::printf("  comparison (all pixels equal)  %8.4f ms\n", compareMs);
-    std::printf("  BMP written                    %8.4f ms\n", storeMs);
-    std::printf("SUMMARY|skipsame comparison 386x300, all pixels equal|%.4f ms|BMP written|"
-                "%.3f ms|%.4fx|<= %.1fx|%s\n",
-                compareMs, storeMs, ratio, kRatioBar, ratioHolds ? "PASS" : "FAIL");
-    std::printf("SUMMARY|skipsame comparison 386x300, absolute|%.4f ms|-|-|-|< %.1f ms|%s\n",
-                compareMs, kAbsoluteBarMs, absoluteHolds ? "PASS" : "FAIL");
-    return ratioHolds && absoluteHolds ? 0 : 1;
+    std::printf("  BMP written                          %8.4f ms\n", storeMs);
+    bool pass = true;
+    for (const auto& [what, ms] : {std::pair{"equal bytes", bytesMs},
+                                   std::pair{"equal pixels, other fourth bytes", pixelsMs}}) {
+        const double ratio = ms / storeMs;
+        const bool holds = ratio <= kRatioBar && ms < kAbsoluteBarMs;
+        pass = pass && holds;
+        std::printf("  comparison, %-32s %8.4f ms\n", what, ms);
+        std::printf("SUMMARY|skipsame comparison 386x300, %s|%.4f ms|BMP written|%.3f ms|%.4fx|"
+                    "<= %.1fx, < %.1f ms|%s\n",
+                    what, ms, storeMs, ratio, kRatioBar, kAbsoluteBarMs, holds ? "PASS" : "FAIL");
+    }
+    return pass ? 0 : 1;
 }
