@@ -58,7 +58,8 @@ int main() {
     QImage samePixels = last.copy();
     for (int y = 0; y < samePixels.height(); ++y) {
         auto* row = reinterpret_cast<uint32_t*>(samePixels.scanLine(y));
-        std::transform(row, row + samePixels.width(), row, [](uint32_t p) { return p & 0xffffffu; });
+        std::transform(row, row + samePixels.width(), row,
+                       [](uint32_t p) { return p & 0xffffffu; });
     }
     bool same = true;
     const double bytesMs =
@@ -83,9 +84,10 @@ int main() {
         const bool holds = ratio <= kRatioBar && ms < kAbsoluteBarMs;
         pass = pass && holds;
         std::printf("  comparison, %-32s %8.4f ms\n", what, ms);
-        std::printf("SUMMARY|skipsame comparison 386x300, %s|%.4f ms|BMP written|%.3f ms|%.4fx|"
-                    "<= %.1fx, < %.1f ms|%s\n",
-                    what, ms, storeMs, ratio, kRatioBar, kAbsoluteBarMs, holds ? "PASS" : "FAIL");
+        std::printf(
+            "SUMMARY|skipsame comparison 386x300, %s|%.4f ms|BMP written|%.3f ms|%.4fx|"
+            "<= %.1fx, < %.1f ms|%s\n",
+            what, ms, storeMs, ratio, kRatioBar, kAbsoluteBarMs, holds ? "PASS" : "FAIL");
     }
     return pass ? 0 : 1;
 }

@@ -261,7 +261,8 @@ void FrmOption::Check3_Click() {
 bool FrmOption::eventFilter(QObject* watched, QEvent* event) {
     // Enter never puts anything into the boxes: it goes to the dialog, which presses OK,
     // the default button.
-    if ((watched == Text1 || watched == Text2 || watched == Text3) && event->type() == QEvent::KeyPress) {
+    if ((watched == Text1 || watched == Text2 || watched == Text3) &&
+        event->type() == QEvent::KeyPress) {
         auto* key = static_cast<QKeyEvent*>(event);
         if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
             keyPressEvent(key);

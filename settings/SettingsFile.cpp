@@ -48,8 +48,9 @@ void writeExtra(const QString& key, const QString& value, const QString& def) {
 }
 
 QString notReadable(const QString& key, const QString& value, const QString& def) {
-    return QStringLiteral("設定ファイル %1 の [%2] の %3 の値 \"%4\" は使えません。"
-                          "代わりに %5 で動きます。\r\n")
+    return QStringLiteral(
+               "設定ファイル %1 の [%2] の %3 の値 \"%4\" は使えません。"
+               "代わりに %5 で動きます。\r\n")
         .arg(IniManage::iniPath(), kExtraSection, key, value, def);
 }
 

@@ -18,7 +18,7 @@ struct TickRun {
     int namingMs;               // from a tick to its picture's name
     int clockStepAtTick = -1;   // the wall clock jumps by clockStepMs before this tick
     int clockStepMs = 0;
-    int maxGapSeconds = 0;      // the largest gap allowed between two names
+    int maxGapSeconds = 0;  // the largest gap allowed between two names
 };
 
 TEST(TickSchedule, EveryPictureOfARunHasItsOwnSecond) {
@@ -36,7 +36,7 @@ TEST(TickSchedule, EveryPictureOfARunHasItsOwnSecond) {
     for (const TickRun& run : runs) {
         SCOPED_TRACE(run.what);
         app::TickSchedule schedule;
-        int64_t wallOffset = 0;                  // wall clock minus the timer's own
+        int64_t wallOffset = 0;  // wall clock minus the timer's own
         int64_t due = run.startPhaseMs + schedule.start(run.interval);
         EXPECT_EQ(due - run.startPhaseMs, run.interval * 1000) << "the first tick";
         std::vector<int64_t> names;

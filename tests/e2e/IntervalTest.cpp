@@ -90,7 +90,8 @@ TEST_F(IntervalTest, TwoSecondsApartByNameAndByTime) {
     int slipped = 0;
     for (size_t i = 1; i < files.size(); ++i) {
         SCOPED_TRACE(files[i].fileName().toStdString());
-        const qint64 byName = timeInName(files[i - 1].fileName()).secsTo(timeInName(files[i].fileName()));
+        const qint64 byName =
+            timeInName(files[i - 1].fileName()).secsTo(timeInName(files[i].fileName()));
         const qint64 byTime = files[i - 1].lastModified().msecsTo(files[i].lastModified());
         EXPECT_TRUE(byName == 2 || byName == 3) << byName;
         slipped += byName == 3;  // a loaded machine may let a tick slip past its second
