@@ -124,7 +124,7 @@ void Form1::buildControls() {
     // One picture per second must hold over hours of shooting.
     Timer1->setTimerType(Qt::PreciseTimer);
     connect(Timer1, &QTimer::timeout, this,
-            [this] { platform::guarded([this] { Timer1_Timer(); }); });
+            [this] { platform::guarded([this] { scheduledTick(); }); });
 }
 
 void Form1::buildMenu() {
@@ -170,6 +170,10 @@ void Form1::Form_Load() {
                               platform::Icon::Critical);
         platform::ui().endProgram(1);
     }
+    // A bad value of the additions is told, and the program goes on with its default.
+    if (const QString problem = settings::loadExtra(s); !problem.isEmpty()) {
+        message(nullptr, problem);
+    }
     // The compact switch below turns the compact display on, as a click would.
     const bool compact = s.formmin;
     s.formmin = false;
@@ -207,6 +211,20 @@ void Form1::cmdStart_Click() {
 
 void Form1::Timer1_Timer() {
     TakeShot();
+}
+
+void Form1::scheduledTick() {
+    const app::TickSchedule::Tick tick = schedule_.tick(platform::clock().now());
+    // Set before the picture, which may stop shooting and the timer with it.
+    Timer1->start(tick.nextInMs);
+    if (tick.shoot) {
+        Timer1_Timer();
+    }
+}
+
+void Form1::startTicks() {
+    lastPicture_.forget();
+    Timer1->start(schedule_.start(currentSettings().interval));
 }
 
 void Form1::mnustart_Click() {
@@ -275,7 +293,7 @@ void Form1::captureOpened(const platform::CaptureOpened& opened) {
 void Form1::showState(bool shooting) {
     mnustart->setText(shooting ? QStringLiteral("ストップ(&S)") : QStringLiteral("スタート(&S)"));
     if (shooting) {
-        Timer1->start();
+        startTicks();
     } else {
         Timer1->stop();
     }
@@ -313,6 +331,10 @@ void Form1::TakeShot() {
     }
     const bool captured = platform::screen().pressPrintScreen();
     platform::ui().doEvents();
+    // A picture equal to the last one stored is not stored: nothing written, cleaned or counted.
+    if (s.skipsame && captured && lastPicture_.repeats(platform::screen().clipboardPicture())) {
+        return;
+    }
     if (cleanpath() == 1) {
         return;
     }
@@ -344,7 +366,9 @@ void Form1::TakeShot() {
 }
 
 QString Form1::Makename() {
-    const QString stamp = platform::clock().now().toString(QStringLiteral("yyyy-MM-dd-HH-mm-ss"));
+    const QDateTime now = platform::clock().now();
+    schedule_.named(now);
+    const QString stamp = now.toString(QStringLiteral("yyyy-MM-dd-HH-mm-ss"));
     return currentSettings().path + QStringLiteral("kcPic") + stamp + QStringLiteral(".bmp");
 }
 

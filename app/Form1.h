@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <QMainWindow>
 
+#include "app/SameAsLast.h"
+#include "app/TickSchedule.h"
 #include "gauge/clsMyPbar.h"
 #include "platform/Screen.h"
 #include "settings/FrmOption.h"
@@ -64,6 +66,10 @@ private:
     void buildControls();
     void buildMenu();
     void TakeShot();
+    // A tick of Timer1: the schedule decides whether it takes a picture and when the next comes.
+    void scheduledTick();
+    // A new run of ticks, its first one interval from now.
+    void startTicks();
     // The screen's answer to a start: shoot, or back to the stopped state with its message.
     void captureOpened(const platform::CaptureOpened& opened);
     // The captions, colours and menu items of the stopped or the shooting state; starts or stops
@@ -76,6 +82,8 @@ private:
     void applyOuterHeight();
 
     clsMyPbar mypbar;                // the remaining-pictures gauge, drawn into Picture2
+    app::TickSchedule schedule_;     // when the ticks of the run come
+    app::SameAsLast lastPicture_;    // the run's last stored picture, for skipsame
     bool busy_ = false;              // a picture is in progress
     bool opening_ = false;           // started; the screen waits for the desktop's answer
     bool toldNoActivation_ = false;  // said once this run that PostPet cannot be brought up

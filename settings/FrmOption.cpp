@@ -1,5 +1,6 @@
 #include "settings/FrmOption.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <QCheckBox>
@@ -121,7 +122,16 @@ FrmOption::FrmOption(QWidget* parent, Settings& settings, int32_t bmpsize, Optio
     place(named(Check2, "Check2"), 120, 2175, 4335, 315);
     Check3 = new QCheckBox(QStringLiteral("圧縮しながら保存する"), this);
     place(named(Check3, "Check3"), 120, 2610, 4335, 315);
-    for (QCheckBox* box : {Check1, Check2, Check3}) {
+    Label5 = new QLabel(QStringLiteral("撮影間隔"), this);
+    place(named(Label5, "Label5"), 120, 3105, 900, 255);
+    Text3 = new QLineEdit(this);
+    place(named(Text3, "Text3"), 1080, 3060, 735, 315);
+    Text3->setAccessibleName(QStringLiteral("撮影間隔"));
+    Label6 = new QLabel(QStringLiteral("秒"), this);
+    place(named(Label6, "Label6"), 1920, 3105, 600, 255);
+    Check4 = new QCheckBox(QStringLiteral("前と同じ画面は保存しない"), this);
+    place(named(Check4, "Check4"), 120, 3495, 4335, 315);
+    for (QCheckBox* box : {Check1, Check2, Check3, Check4}) {
         setBackground(box, kBack);
     }
 
@@ -133,7 +143,7 @@ FrmOption::FrmOption(QWidget* parent, Settings& settings, int32_t bmpsize, Optio
     cmdHelp = new QPushButton(QStringLiteral("ヘルプ"), this);
     place(named(cmdHelp, "cmdHelp"), 4815, 2565, 1560, 375);
 
-    setFixedSize(twipsToPixels(6495), twipsToPixels(3120));
+    setFixedSize(twipsToPixels(6495), twipsToPixels(3930));
     QWidget::setTabOrder(Text1, Text2);
     QWidget::setTabOrder(Text2, Command1);
     QWidget::setTabOrder(Command1, Check1);
@@ -141,9 +151,12 @@ FrmOption::FrmOption(QWidget* parent, Settings& settings, int32_t bmpsize, Optio
     QWidget::setTabOrder(Check2, cmdCancel);
     QWidget::setTabOrder(cmdCancel, Check3);
     QWidget::setTabOrder(Check3, cmdHelp);
+    QWidget::setTabOrder(cmdHelp, Text3);
+    QWidget::setTabOrder(Text3, Check4);
 
     Text1->installEventFilter(this);
     Text2->installEventFilter(this);
+    Text3->installEventFilter(this);
     connect(Text2, &QLineEdit::textChanged, this, [this] { Text2_Change(); });
     connect(Check3, &QCheckBox::toggled, this, [this] { Check3_Click(); });
     connect(Command1, &QPushButton::clicked, this,
@@ -162,6 +175,8 @@ void FrmOption::Form_Load() {
     Check1->setChecked(settings_.kcactive);
     Check2->setChecked(settings_.stopiffull);
     Check3->setChecked(settings_.runpng);
+    Text3->setText(QString::number(settings_.interval));
+    Check4->setChecked(settings_.skipsame);
     if (!host_.CheckPngDll()) {
         Check3->setEnabled(false);
     }
@@ -213,6 +228,20 @@ int32_t FrmOption::storedSize(double megabytes) {
     return static_cast<int32_t>(whole);
 }
 
+std::optional<int32_t> FrmOption::typedInterval(const QString& text) {
+    // NFKC turns full-width digits, as a Japanese input method types them, into ASCII ones.
+    const QString digits = text.normalized(QString::NormalizationForm_KC).trimmed();
+    bool ok = false;
+    const int value = digits.toInt(&ok);
+    const bool plain = !digits.isEmpty() && std::all_of(digits.begin(), digits.end(), [](QChar c) {
+        return c >= u'0' && c <= u'9';
+    });
+    if (!ok || !plain || value < kIntervalMin || value > kIntervalMax) {
+        return std::nullopt;
+    }
+    return value;
+}
+
 QString FrmOption::addroot(const QString& folder) {
     QString result = folder;
     while (result.endsWith(QLatin1Char('/'))) {
@@ -231,9 +260,10 @@ void FrmOption::Check3_Click() {
 }
 
 bool FrmOption::eventFilter(QObject* watched, QEvent* event) {
-    // Enter never puts anything into the two boxes: it goes to the dialog, which presses OK,
+    // Enter never puts anything into the boxes: it goes to the dialog, which presses OK,
     // the default button.
-    if ((watched == Text1 || watched == Text2) && event->type() == QEvent::KeyPress) {
+    if ((watched == Text1 || watched == Text2 || watched == Text3) &&
+        event->type() == QEvent::KeyPress) {
         auto* key = static_cast<QKeyEvent*>(event);
         if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
             keyPressEvent(key);
@@ -301,6 +331,15 @@ void FrmOption::Command1_Click() {
         message(this, QStringLiteral("画像を保存するフォルダを入力して下さい"));
         return;
     }
+    // Checked before a folder may be created, so that a wrong interval changes nothing.
+    const std::optional<int32_t> interval = typedInterval(Text3->text());
+    if (!interval) {
+        message(this, QStringLiteral("撮影間隔には %1 から %2 までの秒数を入力して下さい")
+                          .arg(kIntervalMin)
+                          .arg(kIntervalMax));
+        Text3->setFocus();
+        return;
+    }
     // The in-memory folder changes only once it has passed its checks.
     const QString newPath = addroot(Text1->text());
     if (!ensureFolder(newPath)) {
@@ -311,6 +350,8 @@ void FrmOption::Command1_Click() {
     settings_.kcactive = Check1->isChecked();
     settings_.stopiffull = Check2->isChecked();
     settings_.runpng = Check3->isChecked();
+    settings_.interval = *interval;
+    settings_.skipsame = Check4->isChecked();
 
     host_.setGaugeVisible(settings_.stopiffull);
     if (settings_.runpng) {

@@ -1,7 +1,9 @@
 #pragma once
-// The options dialog: the picture folder, its size limit and three switches.
+// The options dialog: the picture folder, its size limit and three switches; below them the
+// interval between pictures and the switch that skips a picture equal to the last one.
 
 #include <cstdint>
+#include <optional>
 #include <QDialog>
 
 #include "settings/Settings.h"
@@ -44,6 +46,9 @@ public:
     // The size limit to store for the typed number: rounded down, at least 1, at most the
     // largest 32-bit value.
     static int32_t storedSize(double megabytes);
+    // The interval typed in its box: whole seconds within the allowed range, in half- or
+    // full-width digits, blanks around allowed; nothing for any other text.
+    static std::optional<int32_t> typedInterval(const QString& text);
 
     void reject() override;  // Esc behaves as Cancel
 
@@ -68,6 +73,10 @@ private:
     QCheckBox* Check1;
     QCheckBox* Check2;
     QCheckBox* Check3;
+    QLabel* Label5;
+    QLineEdit* Text3;
+    QLabel* Label6;
+    QCheckBox* Check4;
     QPushButton* Command1;
     QPushButton* cmdCancel;
     QPushButton* cmdHelp;

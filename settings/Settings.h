@@ -11,4 +11,10 @@ struct Settings {
     bool stopiffull = true;   // full folder: stop shooting (true) or delete the oldest (false)
     bool runpng = false;      // compress each picture to PNG at once
     bool formmin = false;     // the main window is in its compact display
+    // Section [extra]: additions the defaults of which keep the program as it always was.
+    int32_t interval = 1;   // whole seconds between pictures, kIntervalMin to kIntervalMax
+    bool skipsame = false;  // store no picture whose pixels equal those of the last one stored
 };
+
+inline constexpr int32_t kIntervalMin = 1;
+inline constexpr int32_t kIntervalMax = 3600;

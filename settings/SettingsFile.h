@@ -15,8 +15,17 @@ namespace settings {
 // file, the key and the value when a value does not convert, or the file when it cannot be read.
 Settings load(const QString& defaultFolder);
 
+// The settings of section [extra] into `settings`; a missing key gives its default. Unlike the
+// others, a value that does not convert or lies outside its range does not stop the program: it
+// gives its default, and the text returned tells of it (the file, the key, the value) for the
+// window to show once; the empty text when every value was read. Throws platform::Error as load
+// does when the file cannot be read.
+QString loadExtra(Settings& settings);
+
 // Stores what the options dialog sets: the folder's limit, the folder and the three switches,
-// in that order. Throws platform::Error naming the file and the reason at the first write that
+// in that order, then the interval and the switch of section [extra] where the file does not
+// already give their values (a file without them keeps its bytes while they are at their
+// defaults). Throws platform::Error naming the file and the reason at the first write that
 // fails; the keys after it are not tried, as they would fail the same way.
 void saveOptions(const Settings& settings);
 

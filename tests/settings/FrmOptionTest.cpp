@@ -316,3 +316,30 @@ TEST_F(FrmOptionTest, HelpAsksForTheOptionsTopic) {
     EXPECT_EQ(fake.help.requests[0].data, 4u);
     EXPECT_EQ(fake.help.requests[0].caller, dialog.get());
 }
+
+TEST_F(FrmOptionTest, IntervalAndSkipSameAreShownCheckedAndStoredByOk) {
+    settings.interval = 30;
+    settings.skipsame = true;
+    open();
+    QLineEdit* text3 = child<QLineEdit>("Text3");
+    EXPECT_EQ(text3->text(), "30");
+    EXPECT_TRUE(child<QCheckBox>("Check4")->isChecked());
+    for (const QString typed : {"", "0", "3601", "1.5", "-2", "2s", "１０x"}) {
+        SCOPED_TRACE(typed.toStdString());
+        fake.ui.messages.clear();
+        text3->setText(typed);
+        QTest::keyClick(text3, Qt::Key_Return);  // Enter presses OK here too
+        ASSERT_EQ(fake.ui.messages.size(), 1u);
+        EXPECT_EQ(fake.ui.messages[0].text, "撮影間隔には 1 から 3600 までの秒数を入力して下さい");
+        EXPECT_TRUE(dialog->isVisible());
+        EXPECT_FALSE(QFileInfo::exists(fake.iniPath()));
+        EXPECT_EQ(settings.interval, 30);
+    }
+    text3->setText(" ６０ ");  // full-width, as an input method types it
+    child<QCheckBox>("Check4")->setChecked(false);
+    ok();
+    EXPECT_FALSE(dialog->isVisible());
+    EXPECT_EQ(settings.interval, 60);
+    EXPECT_FALSE(settings.skipsame);
+    EXPECT_TRUE(readFile(fake.iniPath()).endsWith("runpng=False\n[extra]\ninterval=60\n"));
+}

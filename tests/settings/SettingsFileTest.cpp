@@ -49,4 +49,51 @@ TEST(SettingsFile, EachSaveWritesOnlyItsOwnKeysAndALoadReadsThemBack) {
     EXPECT_TRUE(back.stopiffull && back.runpng);
 }
 
+TEST(SettingsFile, ExtraValuesThatCannotBeUsedAreToldAndGiveTheirDefaults) {
+    testing_support::FakePlatform fake;
+    const struct {
+        QByteArray extra;
+        int32_t interval;
+        bool skipsame;
+        QStringList told;  // what the message names besides the file; empty: no message
+    } cases[] = {
+        {"", 1, false, {}},
+        {"interval=3600\nskipsame=true\n", 3600, true, {}},
+        {"interval=abc\nskipsame=1\n", 1, true, {"interval", "\"abc\""}},
+        {"interval=0\n", 1, false, {"interval", "\"0\""}},
+        {"interval=3601\nskipsame=maybe\n", 1, false, {"\"3601\"", "skipsame", "\"maybe\""}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.extra.toStdString());
+        writeFile(fake.iniPath(), "[init]\nmaxpathsize=5\n[extra]\n" + c.extra);
+        Settings s;
+        const QString told = settings::loadExtra(s);
+        EXPECT_EQ(s.interval, c.interval);
+        EXPECT_EQ(s.skipsame, c.skipsame);
+        EXPECT_EQ(told.isEmpty(), c.told.isEmpty()) << told.toStdString();
+        for (const QString& part : c.told) {
+            EXPECT_TRUE(told.contains(part) && told.contains(fake.iniPath())) << told.toStdString();
+        }
+    }
+}
+
+TEST(SettingsFile, OptionsAddTheExtraSectionOnlyForValuesTheFileDoesNotGive) {
+    testing_support::FakePlatform fake;
+    const QByteArray init =
+        "[init]\r\n; kept\r\nmaxpathsize = 2\r\npath=/p/\r\nkcactive=True\r\n"
+        "stopiffull=True\r\nrunpng=False\r\n";
+    writeFile(fake.iniPath(), init);
+    Settings s;
+    s.path = "/p/";
+    settings::saveOptions(s);
+    EXPECT_EQ(readFile(fake.iniPath()), init) << "defaults changed the file";
+    s.interval = 2;
+    s.skipsame = true;
+    settings::saveOptions(s);
+    EXPECT_EQ(readFile(fake.iniPath()), init + "[extra]\r\ninterval=2\r\nskipsame=True\r\n");
+    s.interval = 1;
+    settings::saveOptions(s);
+    EXPECT_EQ(readFile(fake.iniPath()), init + "[extra]\r\ninterval=1\r\nskipsame=True\r\n");
+}
+
 }  // namespace
