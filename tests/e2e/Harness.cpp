@@ -600,12 +600,12 @@ std::optional<QPoint> menuCaption(WindowId window, int index) {
     const bool found = waitUntil(
         [&] {
             captions = menuCaptions(Desktop::get().grab(bar));
-            return captions.size() == 5;
+            return captions.size() == 6;
         },
         5s);
     if (!found) {
         ADD_FAILURE() << captions.size()
-                      << " captions; expected スタート(S) 設定(O) 表示 png圧縮 ヘルプ";
+                      << " captions; expected スタート(S) 設定(O) 表示 png圧縮 見る(V) ヘルプ";
         return std::nullopt;
     }
     return QPoint((captions[index].first + captions[index].second) / 2, bar.height() / 2);

@@ -185,7 +185,7 @@ std::optional<MainWindow> findMainWindow(Program& program, const QString& title)
 
 // The middle of the `index`-th caption (from 0) of the menu bar of the main window `window`,
 // found on the screen as a person finds it; fails the test and gives nothing when the bar does
-// not show its five captions スタート(S) 設定(O) 表示 png圧縮 ヘルプ.
+// not show its six captions スタート(S) 設定(O) 表示 png圧縮 見る(V) ヘルプ.
 std::optional<QPoint> menuCaption(WindowId window, int index);
 
 // Saves a picture of the screen to the temporary folder when the test has failed.

@@ -106,7 +106,7 @@ TEST_F(InstalledTest, KeepsSettingsAndPicturesInTheHomeAndWritesNothingBesideIts
         << "a message box: " << program.output().toStdString();
 
     // The help file beside the program, found through the link in bin/: ヘルプ, then 目次.
-    const std::optional<QPoint> help = menuCaption(window->id, 4);
+    const std::optional<QPoint> help = menuCaption(window->id, 5);
     ASSERT_TRUE(help.has_value());
     click(window->id, *help);
     pressKeys(QStringLiteral("Down"));
