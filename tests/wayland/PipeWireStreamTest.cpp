@@ -2,6 +2,7 @@
 // follow the source's changing content whether it offers one buffer or two, and a source that
 // goes away ends the stream.
 
+#include <utility>
 #include <QImage>
 
 #include "DesktopTest.h"
@@ -32,6 +33,7 @@ TEST_F(PipeWireStreamTest, PicturesFollowTheSourceWithOneBufferOrTwoAndEndWithIt
             const QImage frame = stream.newestFrame();
             return frame.isNull() ? QRgb(0) : frame.pixel(5, 5);
         };
+        int timeoutMs = 20000;  // the first frame waits for WirePlumber to link the two
         for (const QRgb colour :
              {0xff102030u, 0xff405060u, 0xff708090u, 0xffa0b0c0u, 0xff0000ffu}) {
             // The source draws the new content again and again, as a screen does, whenever it
@@ -41,14 +43,14 @@ TEST_F(PipeWireStreamTest, PicturesFollowTheSourceWithOneBufferOrTwoAndEndWithIt
                     source->show(colour);
                     return seen() == colour;
                 },
-                3000))
+                std::exchange(timeoutMs, 3000)))
                 << std::hex << colour << " not seen";
         }
         EXPECT_EQ(stream.newestFrame().size(), QSize(386, 300)) << "the corner a picture keeps";
         EXPECT_FALSE(stream.ended());
 
         source.reset();
-        EXPECT_TRUE(waitFor([&] { return stream.ended(); }, 5000)) << "the source went away";
+        EXPECT_TRUE(waitFor([&] { return stream.ended(); }, 10000)) << "the source went away";
         EXPECT_TRUE(stream.newestFrame().isNull());
     }
 }
