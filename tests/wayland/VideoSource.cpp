@@ -2,64 +2,20 @@
 
 #include <chrono>
 #include <cstring>
-#include <iterator>
 #include <thread>
 #include <QFile>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
 
-#include <pipewire/pipewire.h>
 #include <spa/param/video/format-utils.h>
 
 namespace waylandtest {
 
-struct VideoSource::State {
-    pw_thread_loop* loop = nullptr;
-    pw_context* context = nullptr;
-    pw_core* core = nullptr;
-    pw_stream* stream = nullptr;
-    spa_hook listener{};
-    int buffers = 1;
-    int width = 0;
-    int height = 0;
-};
-
-namespace {
-
-void onParamChanged(void* data, std::uint32_t id, const spa_pod* param) {
-    auto* state = static_cast<VideoSource::State*>(data);
-    if (id != SPA_PARAM_Format || param == nullptr) {
-        return;
-    }
-    std::uint8_t buffer[256];
-    spa_pod_builder builder = SPA_POD_BUILDER_INIT(buffer, sizeof(buffer));
-    const int stride = state->width * 4;
-    const auto* buffers = static_cast<const spa_pod*>(spa_pod_builder_add_object(
-        &builder, SPA_TYPE_OBJECT_ParamBuffers, SPA_PARAM_Buffers, SPA_PARAM_BUFFERS_buffers,
-        SPA_POD_Int(state->buffers), SPA_PARAM_BUFFERS_blocks, SPA_POD_Int(1),
-        SPA_PARAM_BUFFERS_size, SPA_POD_Int(stride * state->height), SPA_PARAM_BUFFERS_stride,
-        SPA_POD_Int(stride), SPA_PARAM_BUFFERS_dataType, SPA_POD_Int(1 << SPA_DATA_MemFd)));
-    pw_stream_update_params(state->stream, &buffers, 1);
-}
-
-const pw_stream_events kEvents = [] {
-    pw_stream_events events{};
-    events.version = PW_VERSION_STREAM_EVENTS;
-    events.param_changed = onParamChanged;
-    return events;
-}();
-
-}  // namespace
-
-int connectTo(const QString& socketPath) {
-    const QByteArray name = QFile::encodeName(socketPath);
-    sockaddr_un address{};
-    if (std::size_t(name.size()) >= sizeof(address.sun_path)) {
-        return -1;
-    }
-    address.sun_family = AF_UNIX;
-    std::memcpy(address.sun_path, name.constData(), std::size_t(name.size()));
+int connectTo(const QString& path) {
+    const QByteArray name = QFile::encodeName(path);
+    sockaddr_un address{AF_UNIX, {}};
+    std::strncpy(address.sun_path, name.constData(), sizeof address.sun_path - 1);
     const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd >= 0 && connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
         close(fd);
@@ -68,27 +24,45 @@ int connectTo(const QString& socketPath) {
     return fd;
 }
 
+void VideoSource::onParamChanged(void* data, std::uint32_t id, const spa_pod* param) {
+    auto* self = static_cast<VideoSource*>(data);
+    if (id != SPA_PARAM_Format || param == nullptr) {
+        return;
+    }
+    std::uint8_t buffer[256];
+    spa_pod_builder builder = SPA_POD_BUILDER_INIT(buffer, sizeof(buffer));
+    const auto* only = static_cast<const spa_pod*>(spa_pod_builder_add_object(
+        &builder, SPA_TYPE_OBJECT_ParamBuffers, SPA_PARAM_Buffers, SPA_PARAM_BUFFERS_buffers,
+        SPA_POD_Int(self->buffers), SPA_PARAM_BUFFERS_blocks, SPA_POD_Int(1),
+        SPA_PARAM_BUFFERS_size, SPA_POD_Int(self->width * 4 * self->height),
+        SPA_PARAM_BUFFERS_stride, SPA_POD_Int(self->width * 4), SPA_PARAM_BUFFERS_dataType,
+        SPA_POD_Int(1 << SPA_DATA_MemFd)));
+    pw_stream_update_params(self->stream, &only, 1);
+}
+
 VideoSource::VideoSource(const QString& socketPath, int buffers, int width, int height)
-    : state_(std::make_unique<State>()) {
+    : buffers(buffers), width(width), height(height) {
+    static const pw_stream_events events = [] {
+        pw_stream_events e{};
+        e.version = PW_VERSION_STREAM_EVENTS;
+        e.param_changed = onParamChanged;
+        return e;
+    }();
     pw_init(nullptr, nullptr);
-    State& s = *state_;
-    s.buffers = buffers;
-    s.width = width;
-    s.height = height;
-    s.loop = pw_thread_loop_new("test-source", nullptr);
-    s.context = pw_context_new(pw_thread_loop_get_loop(s.loop), nullptr, 0);
-    pw_thread_loop_start(s.loop);
-    pw_thread_loop_lock(s.loop);
+    loop = pw_thread_loop_new("test-source", nullptr);
+    context = pw_context_new(pw_thread_loop_get_loop(loop), nullptr, 0);
+    pw_thread_loop_start(loop);
+    pw_thread_loop_lock(loop);
     const int fd = connectTo(socketPath);
-    s.core = fd < 0 ? nullptr : pw_context_connect_fd(s.context, fd, nullptr, 0);
-    if (s.core != nullptr) {
-        s.stream = pw_stream_new(s.core, "koroncam-test-screen",
-                                 pw_properties_new(PW_KEY_MEDIA_CLASS, "Video/Source", nullptr));
-        pw_stream_add_listener(s.stream, &s.listener, &kEvents, &s);
+    core = fd < 0 ? nullptr : pw_context_connect_fd(context, fd, nullptr, 0);
+    if (core != nullptr) {
+        stream = pw_stream_new(core, "koroncam-test-screen",
+                               pw_properties_new(PW_KEY_MEDIA_CLASS, "Video/Source", nullptr));
+        pw_stream_add_listener(stream, &listener, &events, this);
         std::uint8_t buffer[512];
         spa_pod_builder builder = SPA_POD_BUILDER_INIT(buffer, sizeof(buffer));
         spa_rectangle size{std::uint32_t(width), std::uint32_t(height)};
-        spa_fraction rate{25, 1};  // a fixed rate: a source that knows no cap
+        spa_fraction rate{25, 1};
         const auto* format = static_cast<const spa_pod*>(spa_pod_builder_add_object(
             &builder, SPA_TYPE_OBJECT_Format, SPA_PARAM_EnumFormat, SPA_FORMAT_mediaType,
             SPA_POD_Id(SPA_MEDIA_TYPE_video), SPA_FORMAT_mediaSubtype,
@@ -96,34 +70,32 @@ VideoSource::VideoSource(const QString& socketPath, int buffers, int width, int 
             SPA_POD_Id(SPA_VIDEO_FORMAT_BGRx), SPA_FORMAT_VIDEO_size, SPA_POD_Rectangle(&size),
             SPA_FORMAT_VIDEO_framerate, SPA_POD_Fraction(&rate)));
         pw_stream_connect(
-            s.stream, PW_DIRECTION_OUTPUT, PW_ID_ANY,
+            stream, PW_DIRECTION_OUTPUT, PW_ID_ANY,
             static_cast<pw_stream_flags>(PW_STREAM_FLAG_DRIVER | PW_STREAM_FLAG_MAP_BUFFERS),
             &format, 1);
     }
-    pw_thread_loop_unlock(s.loop);
+    pw_thread_loop_unlock(loop);
 }
 
 VideoSource::~VideoSource() {
-    State& s = *state_;
-    pw_thread_loop_lock(s.loop);
-    if (s.stream != nullptr) {
-        pw_stream_destroy(s.stream);
+    pw_thread_loop_lock(loop);
+    if (stream != nullptr) {
+        pw_stream_destroy(stream);
     }
-    if (s.core != nullptr) {
-        pw_core_disconnect(s.core);
+    if (core != nullptr) {
+        pw_core_disconnect(core);
     }
-    pw_thread_loop_unlock(s.loop);
-    pw_thread_loop_stop(s.loop);
-    pw_context_destroy(s.context);
-    pw_thread_loop_destroy(s.loop);
+    pw_thread_loop_unlock(loop);
+    pw_thread_loop_stop(loop);
+    pw_context_destroy(context);
+    pw_thread_loop_destroy(loop);
 }
 
 std::uint32_t VideoSource::node() {
-    State& s = *state_;
-    for (int waited = 0; s.stream != nullptr && waited < 5000; waited += 20) {
-        pw_thread_loop_lock(s.loop);
-        const std::uint32_t id = pw_stream_get_node_id(s.stream);
-        pw_thread_loop_unlock(s.loop);
+    for (int waited = 0; stream != nullptr && waited < 5000; waited += 20) {
+        pw_thread_loop_lock(loop);
+        const std::uint32_t id = pw_stream_get_node_id(stream);
+        pw_thread_loop_unlock(loop);
         if (id != SPA_ID_INVALID) {
             return id;
         }
@@ -133,19 +105,15 @@ std::uint32_t VideoSource::node() {
 }
 
 bool VideoSource::show(QRgb colour) {
-    State& s = *state_;
-    pw_thread_loop_lock(s.loop);
-    pw_buffer* buffer = s.stream == nullptr ? nullptr : pw_stream_dequeue_buffer(s.stream);
+    pw_thread_loop_lock(loop);
+    pw_buffer* buffer = stream == nullptr ? nullptr : pw_stream_dequeue_buffer(stream);
     if (buffer != nullptr) {
         spa_data& d = buffer->buffer->datas[0];
-        auto* pixels = static_cast<std::uint32_t*>(d.data);
-        std::fill(pixels, pixels + std::size_t(s.width) * std::size_t(s.height), colour);
-        d.chunk->offset = 0;
-        d.chunk->stride = s.width * 4;
-        d.chunk->size = std::uint32_t(s.width * 4 * s.height);
-        pw_stream_queue_buffer(s.stream, buffer);
+        std::fill_n(static_cast<std::uint32_t*>(d.data), width * height, colour);
+        *d.chunk = {0, std::uint32_t(width * 4 * height), width * 4, 0};
+        pw_stream_queue_buffer(stream, buffer);
     }
-    pw_thread_loop_unlock(s.loop);
+    pw_thread_loop_unlock(loop);
     return buffer != nullptr;
 }
 
