@@ -210,13 +210,12 @@ int main(int argc, char** argv) {
     const int worst = lateness.back();
     std::printf("%zu pictures, lateness median %d ms, worst %d ms; %.1f frames a second seen\n",
                 lateness.size(), median, worst, framesPerSecond);
-    std::printf("CPU per second while shooting:");
     for (const char* role : {"compositor", "PipeWire", "portal", "program"}) {
         const double used = (cpuAfter.count(role) ? cpuAfter.at(role) : 0) -
                             (cpuBefore.count(role) ? cpuBefore.at(role) : 0);
-        std::printf(" %s %.1f ms", role, used / seconds * 1000);
+        std::printf("SUMMARY|ScreenCast CPU a second while shooting: %s|%.1f ms|-|-|-|-|-\n", role,
+                    used / seconds * 1000);
     }
-    std::printf("\n");
     std::printf(
         "SUMMARY|ScreenCast frames a second, screen at %d fps|%.1f|screen's frames|%d|"
         "%.2fx|<= %.0f/s|%s\n",
