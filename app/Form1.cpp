@@ -87,6 +87,7 @@ Form1::Form1(QWidget* parent) : QMainWindow(parent) {
 
 Form1::~Form1() {
     // The desktop's screen sharing ends with the window, not at the end of the process.
+    platform::screen().setCaptureEndedHandler({});
     platform::screen().closeCapture();
 }
 
@@ -250,6 +251,9 @@ void Form1::mnustart_Click() {
         restoreToken_.clear();
     }
     opening_ = true;
+    platform::screen().setCaptureEndedHandler([this](const QString& problem) {
+        platform::guarded([&] { captureEnded(problem); });
+    });
     platform::screen().openCapture(restoreToken_, [this](const platform::CaptureOpened& opened) {
         platform::guarded([&] { captureOpened(opened); });
     });
@@ -288,6 +292,11 @@ void Form1::captureOpened(const platform::CaptureOpened& opened) {
                                      "出せないことがあります (X11 のウィンドウだけは出せます)。\r\n"
                                      "PostPet が前面に出なくても、撮影は続けます。"));
     }
+}
+
+void Form1::captureEnded(const QString& problem) {
+    stopShooting();
+    message(this, problem);
 }
 
 void Form1::showState(bool shooting) {
@@ -340,6 +349,9 @@ void Form1::TakeShot() {
     }
     const QImage picture = platform::screen().clipboardPicture();
     if (!captured || picture.isNull()) {
+        if (!Timer1->isActive()) {
+            return;  // stopped meanwhile: the desktop's end of the capture has said why
+        }
         message(this, QStringLiteral("画面を撮影できませんでした。\r\n撮影を停止します。"));
         stopShooting();
         return;

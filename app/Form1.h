@@ -72,6 +72,8 @@ private:
     void startTicks();
     // The screen's answer to a start: shoot, or back to the stopped state with its message.
     void captureOpened(const platform::CaptureOpened& opened);
+    // The desktop ended the run of pictures by itself: stop and say why.
+    void captureEnded(const QString& problem);
     // The captions, colours and menu items of the stopped or the shooting state; starts or stops
     // the timer.
     void showState(bool shooting);

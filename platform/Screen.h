@@ -26,6 +26,7 @@ struct CaptureOpened {
 class Screen {
 public:
     using OpenedHandler = std::function<void(const CaptureOpened&)>;
+    using EndedHandler = std::function<void(const QString& problem)>;
 
     virtual ~Screen() = default;
 
@@ -34,6 +35,13 @@ public:
     // loop when the desktop has to be asked first; the window keeps running meanwhile. A
     // closeCapture() before that gives up, and `done` is then never called.
     virtual void openCapture(const QString& restoreToken, OpenedHandler done) = 0;
+    // `ended` hears when the desktop ends a run of pictures by itself (the user ended the screen
+    // sharing from the desktop, the stream went away, or going on would harm the user's files),
+    // with what the user is told (Japanese, complete); the capture is closed by then and the
+    // window stops shooting. It runs from the event loop, or from inside pressPrintScreen(), which
+    // then returns false; at most once per openCapture(), never after closeCapture(). The
+    // handler stays until replaced. A screen whose capture never ends by itself never calls it.
+    virtual void setCaptureEndedHandler(EndedHandler ended) { static_cast<void>(ended); }
     // Ends the run of pictures: closes what openCapture opened, or gives up on an open in
     // progress. Harmless when nothing is open.
     virtual void closeCapture() = 0;

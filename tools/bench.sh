@@ -24,11 +24,11 @@ summary=$(mktemp)
 failed=0
 # Those that create and delete tens of thousands of files run last: for a while after them the
 # file system is slow to make new files, which would be charged to the benchmarks that follow.
-# bench_portal runs below, inside the test desktops.
+# bench_portal and bench_screencast run below, inside the test desktops.
 benches=()
 for bench in build-bench/bench_*; do
     case "$(basename "$bench")" in
-        bench_cleanup | bench_folder_index | bench_viewer | bench_portal) ;;
+        bench_cleanup | bench_folder_index | bench_viewer | bench_portal | bench_screencast) ;;
         *) benches+=("$bench") ;;
     esac
 done
@@ -41,19 +41,20 @@ for bench in "${benches[@]}"; do
     fi
 done
 # The desktop portal's paths, each on a headless test desktop of its own (the tests' desktops):
-# the Screenshot path on sway (its ScreenCast needs a GPU), the ScreenCast path on mutter.
-for desktop in sway mutter; do
-    echo "== bench_portal on $desktop" >&2
+# the Screenshot path on sway (its ScreenCast needs a GPU), the ScreenCast path on mutter, and on
+# mutter what the stream costs while the screen changes.
+for run in "sway bench_portal" "mutter bench_portal" "mutter bench_screencast"; do
+    read -r desktop bench <<<"$run"
+    echo "== $bench on $desktop" >&2
     # shellcheck disable=SC2016 # expanded inside the desktop, where the token is set
-    output=$(tests/wayland/session.sh "$desktop" -- env KORONCAM_BENCH_PORTAL=1 sh -c \
-        'KORONCAM_BENCH_PORTAL_TOKEN="${KORONCAM_RESTORE_TOKEN:-}" exec build-bench/bench_portal' \
+    output=$(tests/wayland/session.sh "$desktop" -- env KORONCAM_BENCH_PORTAL=1 BENCH="$bench" sh -c \
+        'KORONCAM_BENCH_PORTAL_TOKEN="${KORONCAM_RESTORE_TOKEN:-}" exec "build-bench/$BENCH"' \
         2>/dev/null) || true
     echo "$output" >&2
     if grep -q '^SUMMARY|' <<<"$output"; then
         grep '^SUMMARY|' <<<"$output" >>"$summary"
     else
-        echo "SUMMARY|picture through the desktop portal on $desktop|- (the desktop did not run)|-|-|-|-|-" \
-            >>"$summary"
+        echo "SUMMARY|$bench on $desktop|- (the desktop did not run)|-|-|-|-|-" >>"$summary"
     fi
 done
 

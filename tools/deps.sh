@@ -8,12 +8,12 @@ run_packages=(build-essential cmake pkg-config qt6-base-dev libx11-dev libxext-d
 # Making the Debian package: dpkg-shlibdeps reads its dependencies from the binaries.
 package_packages=(dpkg-dev)
 # The tests also check the package with lintian, desktop-file-validate and appstreamcli, and start
-# Wayland desktops headless: sway with the wlroots portal, mutter with the GNOME portal, PipeWire
-# for the screen stream, and a private session bus.
+# Wayland desktops headless: sway with the wlroots portal (which takes its screenshots with
+# grim), mutter with the GNOME portal, PipeWire for the screen stream, and a private session bus.
 test_packages=(libgtest-dev libpng-dev libbenchmark-dev xvfb xauth openbox
                xdotool x11-utils clang libclang-rt-14-dev lintian desktop-file-utils appstream
                dbus-daemon dbus-user-session sway xwayland mutter pipewire pipewire-bin wireplumber
-               xdg-desktop-portal xdg-desktop-portal-wlr xdg-desktop-portal-gtk
+               xdg-desktop-portal xdg-desktop-portal-wlr xdg-desktop-portal-gtk grim
                xdg-desktop-portal-gnome libglib2.0-bin zenity at-spi2-core python3-pyatspi)
 
 wanted=("${run_packages[@]}")

@@ -58,6 +58,25 @@ QString missingMessage(const QString& what) {
     return QStringLiteral("画面を撮影できません。\r\n") + what + QStringLiteral("\r\n") + kInstall;
 }
 
+QString sharingEndedMessage() {
+    return QStringLiteral(
+        "デスクトップが画面の共有を終了したため、撮影を停止しました。\r\n"
+        "撮影を続けるには、もう一度スタートを押して下さい。デスクトップが画面の共有を確認したら、"
+        "画面を選んで許可して下さい。");
+}
+
+QString screenshotLeavesFilesMessage(const QString& castProblem) {
+    return QStringLiteral("画面の映像を開けなかったため、撮影を停止しました。\r\n") + castProblem +
+           QStringLiteral(
+               "\r\n代わりのスクリーンショットは、このデスクトップでは撮るたびに画像をユーザーの"
+               "フォルダに残す (画面の点滅や音も出る) ので、それでは撮影しません (残った画像は"
+               "消しました)。\r\n"
+               "PipeWire と、デスクトップに合ったポータル (GNOME は xdg-desktop-portal-gnome、KDE "
+               "は"
+               " xdg-desktop-portal-kde) が入って動いているかを確かめ、ログインし直してから、もう"
+               "一度スタートを押して下さい。X11 のセッションでも撮影できます。");
+}
+
 QDBusArgument& operator<<(QDBusArgument& argument, const PortalStream& stream) {
     argument.beginStructure();
     argument << stream.node << stream.properties;
@@ -276,14 +295,33 @@ void CaptureOpening::waitForFirstFrame() {
 
 void CaptureOpening::fallBack(Missing why, const QString& detail) {
     closeSession();
+    QString castProblem;  // told only if the Screenshot call cannot serve without harm
+    switch (why) {
+        case Missing::Backend:
+            castProblem = QStringLiteral(
+                "デスクトップのポータルに画面を共有する機能 (ScreenCast) がありません。");
+            break;
+        case Missing::PipeWire:
+            castProblem = QStringLiteral("PipeWire から画面の映像を受け取れませんでした。");
+            break;
+        case Missing::CastFailed:
+            castProblem =
+                QStringLiteral("デスクトップのポータルが画面の共有を始められませんでした。");
+            break;
+    }
+    if (!detail.isEmpty()) {
+        castProblem += QStringLiteral(" (") + detail + QLatin1Char(')');
+    }
     callPortal(bus_, kPortalPath, QStringLiteral("org.freedesktop.DBus.Properties"),
                QStringLiteral("Get"), {kScreenshot, QStringLiteral("version")}, timeouts_.callMs,
-               this, [this, why, detail](const QDBusMessage& reply) {
+               this, [this, why, detail, castProblem](const QDBusMessage& reply) {
                    if (over_) {
                        return;
                    }
                    if (reply.type() != QDBusMessage::ErrorMessage) {
-                       finish({CaptureMode::Screenshot, nullptr, {}, {}, newToken_});
+                       Outcome outcome{CaptureMode::Screenshot, nullptr, {}, {}, newToken_};
+                       outcome.castProblem = castProblem;
+                       finish(std::move(outcome));
                        return;
                    }
                    QString what;

@@ -47,6 +47,7 @@ public:
         QString sessionPath;                  // ScreenCast: the session to close at the end
         QString problem;                      // None: what the user is told
         std::optional<QString> restoreToken;  // set once Start has answered
+        QString castProblem{};                // Screenshot: why the screen stream did not open
     };
     using Done = std::function<void(Outcome)>;
 
@@ -95,6 +96,11 @@ private:
 QString refusedMessage();
 QString timedOutMessage();
 QString missingMessage(const QString& what);
+// The desktop ended the screen sharing while shooting.
+QString sharingEndedMessage();
+// The Screenshot call that stands in for the screen stream leaves a file in the user's folders
+// each time: shooting stops; `castProblem` says why the stream did not open.
+QString screenshotLeavesFilesMessage(const QString& castProblem);
 
 }  // namespace platform::wayland
 

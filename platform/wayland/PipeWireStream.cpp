@@ -1,10 +1,13 @@
 #include "platform/wayland/PipeWireStream.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <iterator>
 #include <mutex>
 #include <unistd.h>
 
 #include "platform/Errors.h"
+#include "platform/Screen.h"
 #include "platform/SystemError.h"
 #include "platform/wayland/FramePixels.h"
 
@@ -38,6 +41,37 @@ bool rawFormatOf(std::uint32_t spa, RawFormat& raw) {
     return false;
 }
 
+// What the stream accepts: every 32-bit layout, any size; `capped` asks for a variable rate of
+// at most five frames a second (a picture a second needs no more, and each frame is a copy of
+// the whole screen for the desktop), else any rate.
+const spa_pod* formatParam(spa_pod_builder& builder, bool capped) {
+    spa_rectangle size{1920, 1080};
+    spa_rectangle smallest{1, 1};
+    spa_rectangle largest{16384, 16384};
+    spa_fraction variable{0, 1};
+    spa_fraction fastest{1000, 1};
+    spa_fraction cap{5, 1};
+    spa_pod_frame frame{};
+    spa_pod_builder_push_object(&builder, &frame, SPA_TYPE_OBJECT_Format, SPA_PARAM_EnumFormat);
+    spa_pod_builder_add(
+        &builder, SPA_FORMAT_mediaType, SPA_POD_Id(SPA_MEDIA_TYPE_video), SPA_FORMAT_mediaSubtype,
+        SPA_POD_Id(SPA_MEDIA_SUBTYPE_raw), SPA_FORMAT_VIDEO_format,
+        SPA_POD_CHOICE_ENUM_Id(9, SPA_VIDEO_FORMAT_BGRx, SPA_VIDEO_FORMAT_BGRx,
+                               SPA_VIDEO_FORMAT_BGRA, SPA_VIDEO_FORMAT_RGBx, SPA_VIDEO_FORMAT_RGBA,
+                               SPA_VIDEO_FORMAT_xRGB, SPA_VIDEO_FORMAT_ARGB, SPA_VIDEO_FORMAT_xBGR,
+                               SPA_VIDEO_FORMAT_ABGR),
+        SPA_FORMAT_VIDEO_size, SPA_POD_CHOICE_RANGE_Rectangle(&size, &smallest, &largest), 0);
+    if (capped) {
+        spa_pod_builder_add(&builder, SPA_FORMAT_VIDEO_framerate, SPA_POD_Fraction(&variable),
+                            SPA_FORMAT_VIDEO_maxFramerate,
+                            SPA_POD_CHOICE_RANGE_Fraction(&cap, &variable, &cap), 0);
+    } else {
+        spa_pod_builder_add(&builder, SPA_FORMAT_VIDEO_framerate,
+                            SPA_POD_CHOICE_RANGE_Fraction(&variable, &variable, &fastest), 0);
+    }
+    return static_cast<const spa_pod*>(spa_pod_builder_pop(&builder, &frame));
+}
+
 [[noreturn]] void fail(int error) {
     throw Error(describeError(error));
 }
@@ -56,21 +90,20 @@ struct PipeWireStream::State {
     pw_thread_loop* loop = nullptr;
     pw_context* context = nullptr;
     pw_core* core = nullptr;
+    spa_hook coreListener{};
     pw_stream* stream = nullptr;
     spa_hook streamListener{};
     bool formatKnown = false;
     RawFormat format = RawFormat::BGRx;
     int width = 0;
     int height = 0;
-    pw_buffer* held = nullptr;  // the newest good frame, kept from the producer until a newer one
+    // The newest good frame's corner, in memory of our own: no buffer is ever kept from the
+    // desktop, which may have only one to fill.
+    QImage corner;
+    bool ended = false;  // the desktop or PipeWire ended the stream
 
-    void release() {
-        if (held != nullptr && stream != nullptr) {
-            pw_stream_queue_buffer(stream, held);
-        }
-        held = nullptr;
-    }
     bool usable(const pw_buffer* buffer) const;
+    void take(const pw_buffer* buffer);
 };
 
 namespace {
@@ -89,17 +122,34 @@ void onParamChanged(void* data, std::uint32_t id, const spa_pod* param) {
         spa_format_video_raw_parse(param, &info) >= 0 && rawFormatOf(info.format, state->format);
     state->width = int(info.size.width);
     state->height = int(info.size.height);
-    state->release();
-    // Shared memory only: a DMA-BUF would need the GPU to read.
-    std::uint8_t buffer[256];
+    std::uint8_t buffer[1024];
     spa_pod_builder builder = SPA_POD_BUILDER_INIT(buffer, sizeof(buffer));
-    spa_pod_frame frame{};
-    spa_pod_builder_push_object(&builder, &frame, SPA_TYPE_OBJECT_ParamBuffers, SPA_PARAM_Buffers);
-    spa_pod_builder_add(&builder, SPA_PARAM_BUFFERS_dataType,
-                        SPA_POD_CHOICE_FLAGS_Int((1 << SPA_DATA_MemPtr) | (1 << SPA_DATA_MemFd)),
-                        0);
-    const auto* params = static_cast<const spa_pod*>(spa_pod_builder_pop(&builder, &frame));
-    pw_stream_update_params(state->stream, &params, 1);
+    // Shared memory only: a DMA-BUF would need the GPU to read. At least two buffers where the
+    // desktop leaves the number open, so that one is always free to fill; one where it insists.
+    const int memory = (1 << SPA_DATA_MemPtr) | (1 << SPA_DATA_MemFd);
+    const spa_pod* params[] = {
+        static_cast<const spa_pod*>(spa_pod_builder_add_object(
+            &builder, SPA_TYPE_OBJECT_ParamBuffers, SPA_PARAM_Buffers, SPA_PARAM_BUFFERS_buffers,
+            SPA_POD_CHOICE_RANGE_Int(3, 2, 64), SPA_PARAM_BUFFERS_dataType,
+            SPA_POD_CHOICE_FLAGS_Int(memory))),
+        static_cast<const spa_pod*>(spa_pod_builder_add_object(
+            &builder, SPA_TYPE_OBJECT_ParamBuffers, SPA_PARAM_Buffers, SPA_PARAM_BUFFERS_buffers,
+            SPA_POD_CHOICE_RANGE_Int(1, 1, 64), SPA_PARAM_BUFFERS_dataType,
+            SPA_POD_CHOICE_FLAGS_Int(memory))),
+        static_cast<const spa_pod*>(
+            spa_pod_builder_add_object(&builder, SPA_TYPE_OBJECT_ParamMeta, SPA_PARAM_Meta,
+                                       SPA_PARAM_META_type, SPA_POD_Id(SPA_META_Header),
+                                       SPA_PARAM_META_size, SPA_POD_Int(sizeof(spa_meta_header)))),
+        static_cast<const spa_pod*>(
+            spa_pod_builder_add_object(&builder, SPA_TYPE_OBJECT_ParamMeta, SPA_PARAM_Meta,
+                                       SPA_PARAM_META_type, SPA_POD_Id(SPA_META_VideoCrop),
+                                       SPA_PARAM_META_size, SPA_POD_Int(sizeof(spa_meta_region)))),
+        static_cast<const spa_pod*>(spa_pod_builder_add_object(
+            &builder, SPA_TYPE_OBJECT_ParamMeta, SPA_PARAM_Meta, SPA_PARAM_META_type,
+            SPA_POD_Id(SPA_META_VideoTransform), SPA_PARAM_META_size,
+            SPA_POD_Int(sizeof(spa_meta_videotransform)))),
+    };
+    pw_stream_update_params(state->stream, params, std::size(params));
 }
 
 void onProcess(void* data) {
@@ -114,25 +164,24 @@ void onProcess(void* data) {
     if (newest == nullptr) {
         return;
     }
-    if (!state->usable(newest)) {  // an empty or damaged buffer: the held frame stays newest
-        pw_stream_queue_buffer(state->stream, newest);
-        return;
+    if (state->usable(newest)) {  // else an empty or damaged buffer: the kept corner stays
+        state->take(newest);
     }
-    state->release();
-    state->held = newest;
-}
-
-void onRemoveBuffer(void* data, pw_buffer* buffer) {
-    auto* state = static_cast<PipeWireStream::State*>(data);
-    if (state->held == buffer) {
-        state->held = nullptr;
-    }
+    pw_stream_queue_buffer(state->stream, newest);
 }
 
 void onStateChanged(void* data, pw_stream_state, pw_stream_state now, const char*) {
     auto* state = static_cast<PipeWireStream::State*>(data);
     if (now == PW_STREAM_STATE_ERROR || now == PW_STREAM_STATE_UNCONNECTED) {
-        state->held = nullptr;  // the stream's buffers are gone with it
+        state->ended = true;
+    }
+}
+
+// The connection to PipeWire itself broke (the daemon went away).
+void onCoreError(void* data, std::uint32_t id, int, int result, const char*) {
+    auto* state = static_cast<PipeWireStream::State*>(data);
+    if (id == PW_ID_CORE && result == -EPIPE) {
+        state->ended = true;
     }
 }
 
@@ -141,12 +190,41 @@ pw_stream_events makeEvents() {
     events.version = PW_VERSION_STREAM_EVENTS;
     events.state_changed = onStateChanged;
     events.param_changed = onParamChanged;
-    events.remove_buffer = onRemoveBuffer;
     events.process = onProcess;
     return events;
 }
 
 const pw_stream_events kEvents = makeEvents();
+
+pw_core_events makeCoreEvents() {
+    pw_core_events events{};
+    events.version = PW_VERSION_CORE_EVENTS;
+    events.error = onCoreError;
+    return events;
+}
+
+const pw_core_events kCoreEvents = makeCoreEvents();
+
+FrameTurn turnOf(std::uint32_t transform) {
+    switch (transform) {
+        case SPA_META_TRANSFORMATION_90:
+            return FrameTurn::Turn90;
+        case SPA_META_TRANSFORMATION_180:
+            return FrameTurn::Turn180;
+        case SPA_META_TRANSFORMATION_270:
+            return FrameTurn::Turn270;
+        case SPA_META_TRANSFORMATION_Flipped:
+            return FrameTurn::Flipped;
+        case SPA_META_TRANSFORMATION_Flipped90:
+            return FrameTurn::Flipped90;
+        case SPA_META_TRANSFORMATION_Flipped180:
+            return FrameTurn::Flipped180;
+        case SPA_META_TRANSFORMATION_Flipped270:
+            return FrameTurn::Flipped270;
+        default:
+            return FrameTurn::None;
+    }
+}
 
 }  // namespace
 
@@ -164,6 +242,34 @@ bool PipeWireStream::State::usable(const pw_buffer* buffer) const {
     return header == nullptr || (header->flags & SPA_META_HEADER_FLAG_CORRUPTED) == 0;
 }
 
+void PipeWireStream::State::take(const pw_buffer* buffer) {
+    spa_buffer* b = buffer->buffer;
+    const spa_data& d = b->datas[0];
+    const std::uint32_t offset = d.chunk->offset % std::max<std::uint32_t>(d.maxsize, 1);
+    const int stride = d.chunk->stride > 0 ? d.chunk->stride : width * 4;
+    // The frame must lie inside the buffer, or it is not read at all.
+    if (width <= 0 || height <= 0 ||
+        std::uint64_t(offset) + std::uint64_t(stride) * std::uint64_t(height) > d.maxsize) {
+        return;
+    }
+    FrameView view{format, width, height, stride,
+                   static_cast<const unsigned char*>(d.data) + offset};
+    if (const auto* crop = static_cast<const spa_meta_region*>(
+            spa_buffer_find_meta_data(b, SPA_META_VideoCrop, sizeof(spa_meta_region)))) {
+        view.crop = QRect(crop->region.position.x, crop->region.position.y,
+                          int(crop->region.size.width), int(crop->region.size.height));
+    }
+    if (const auto* transform =
+            static_cast<const spa_meta_videotransform*>(spa_buffer_find_meta_data(
+                b, SPA_META_VideoTransform, sizeof(spa_meta_videotransform)))) {
+        view.turn = turnOf(transform->transform);
+    }
+    const QImage image = cornerImage(view, QSize(kPictureWidth, kPictureHeight));
+    if (!image.isNull()) {
+        corner = image;
+    }
+}
+
 PipeWireStream::PipeWireStream() : state_(std::make_unique<State>()) {
     static std::once_flag initialised;
     std::call_once(initialised, [] { pw_init(nullptr, nullptr); });
@@ -176,7 +282,6 @@ PipeWireStream::~PipeWireStream() {
     }
     pw_thread_loop_lock(s.loop);
     if (s.stream != nullptr) {
-        s.release();
         pw_stream_destroy(s.stream);
         s.stream = nullptr;
     }
@@ -213,6 +318,7 @@ void PipeWireStream::open(int fd, std::uint32_t node) {
         pw_thread_loop_unlock(s.loop);
         fail(error);
     }
+    pw_core_add_listener(s.core, &s.coreListener, &kCoreEvents, &s);
     s.stream = pw_stream_new(s.core, "KoronCam",
                              pw_properties_new(PW_KEY_MEDIA_TYPE, "Video", PW_KEY_MEDIA_CATEGORY,
                                                "Capture", PW_KEY_MEDIA_ROLE, "Screen", nullptr));
@@ -223,30 +329,15 @@ void PipeWireStream::open(int fd, std::uint32_t node) {
     }
     pw_stream_add_listener(s.stream, &s.streamListener, &kEvents, &s);
 
-    std::uint8_t buffer[1024];
+    std::uint8_t buffer[2048];
     spa_pod_builder builder = SPA_POD_BUILDER_INIT(buffer, sizeof(buffer));
-    spa_pod_frame frame{};
-    spa_rectangle size{1920, 1080};
-    spa_rectangle smallest{1, 1};
-    spa_rectangle largest{16384, 16384};
-    spa_fraction rate{30, 1};
-    spa_fraction slowest{0, 1};
-    spa_fraction fastest{1000, 1};
-    spa_pod_builder_push_object(&builder, &frame, SPA_TYPE_OBJECT_Format, SPA_PARAM_EnumFormat);
-    spa_pod_builder_add(
-        &builder, SPA_FORMAT_mediaType, SPA_POD_Id(SPA_MEDIA_TYPE_video), SPA_FORMAT_mediaSubtype,
-        SPA_POD_Id(SPA_MEDIA_SUBTYPE_raw), SPA_FORMAT_VIDEO_format,
-        SPA_POD_CHOICE_ENUM_Id(9, SPA_VIDEO_FORMAT_BGRx, SPA_VIDEO_FORMAT_BGRx,
-                               SPA_VIDEO_FORMAT_BGRA, SPA_VIDEO_FORMAT_RGBx, SPA_VIDEO_FORMAT_RGBA,
-                               SPA_VIDEO_FORMAT_xRGB, SPA_VIDEO_FORMAT_ARGB, SPA_VIDEO_FORMAT_xBGR,
-                               SPA_VIDEO_FORMAT_ABGR),
-        SPA_FORMAT_VIDEO_size, SPA_POD_CHOICE_RANGE_Rectangle(&size, &smallest, &largest),
-        SPA_FORMAT_VIDEO_framerate, SPA_POD_CHOICE_RANGE_Fraction(&rate, &slowest, &fastest), 0);
-    const auto* params = static_cast<const spa_pod*>(spa_pod_builder_pop(&builder, &frame));
+    // The capped offer first; a desktop that cannot cap its rate still streams with the second.
+    const spa_pod* params[] = {formatParam(builder, true), formatParam(builder, false)};
     const int result = pw_stream_connect(
         s.stream, PW_DIRECTION_INPUT, node,
-        static_cast<pw_stream_flags>(PW_STREAM_FLAG_AUTOCONNECT | PW_STREAM_FLAG_MAP_BUFFERS),
-        &params, 1);
+        static_cast<pw_stream_flags>(PW_STREAM_FLAG_AUTOCONNECT | PW_STREAM_FLAG_MAP_BUFFERS |
+                                     PW_STREAM_FLAG_DONT_RECONNECT),
+        params, std::size(params));
     pw_thread_loop_unlock(s.loop);
     if (result < 0) {
         fail(-result);
@@ -254,14 +345,18 @@ void PipeWireStream::open(int fd, std::uint32_t node) {
 }
 
 bool PipeWireStream::hasFrame() {
+    return !newestFrame().isNull();
+}
+
+bool PipeWireStream::ended() {
     State& s = *state_;
     if (s.loop == nullptr) {
         return false;
     }
     pw_thread_loop_lock(s.loop);
-    const bool has = s.held != nullptr;
+    const bool over = s.ended;
     pw_thread_loop_unlock(s.loop);
-    return has;
+    return over;
 }
 
 QImage PipeWireStream::newestFrame() {
@@ -270,17 +365,7 @@ QImage PipeWireStream::newestFrame() {
         return {};
     }
     pw_thread_loop_lock(s.loop);
-    QImage image;
-    if (s.held != nullptr) {
-        const spa_data& d = s.held->buffer->datas[0];
-        const std::uint32_t offset = d.chunk->offset % std::max<std::uint32_t>(d.maxsize, 1);
-        const int stride = d.chunk->stride > 0 ? d.chunk->stride : s.width * 4;
-        // The frame must lie inside the buffer, or it is not read at all.
-        if (std::uint64_t(offset) + std::uint64_t(stride) * std::uint64_t(s.height) <= d.maxsize) {
-            image = toImage({s.format, s.width, s.height, stride,
-                             static_cast<const unsigned char*>(d.data) + offset});
-        }
-    }
+    const QImage image = s.ended ? QImage() : s.corner;
     pw_thread_loop_unlock(s.loop);
     return image;
 }

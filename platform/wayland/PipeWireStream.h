@@ -1,5 +1,6 @@
 #pragma once
-// A FrameStream over PipeWire: raw 32-bit frames in shared memory, the newest one held.
+// A FrameStream over PipeWire: raw 32-bit frames in shared memory; of each, the corner that a
+// picture keeps is copied out at once and the buffer given back.
 
 #include <memory>
 
@@ -16,6 +17,7 @@ public:
 
     void open(int fd, std::uint32_t node) override;
     bool hasFrame() override;
+    bool ended() override;
     QImage newestFrame() override;
 
     struct State;

@@ -5,7 +5,9 @@
 #include <cstdint>
 #include <cstring>
 #include <QJsonArray>
+#include <QDeadlineTimer>
 #include <QJsonDocument>
+#include <poll.h>
 #include <sys/socket.h>
 #include <sys/time.h>
 #include <sys/un.h>
@@ -22,13 +24,14 @@ constexpr std::uint32_t kRunCommand = 0;
 constexpr std::uint32_t kGetTree = 4;
 // A layout tree is a few kilobytes per window; anything this large is not an answer.
 constexpr std::uint32_t kLargestAnswer = 64u << 20;
-// A compositor that does not answer must not hold up the picture.
+// A compositor that does not answer, or answers slowly, must not hold up the picture: the whole
+// exchange gets this long.
 constexpr int kTimeoutMs = 1000;
 
 // One connection to the compositor, closed with it.
 class Connection {
 public:
-    explicit Connection(const QString& path) {
+    explicit Connection(const QString& path) : deadline_(kTimeoutMs) {
         const QByteArray name = path.toLocal8Bit();
         sockaddr_un address{};
         if (name.isEmpty() || std::size_t(name.size()) >= sizeof(address.sun_path)) {
@@ -90,12 +93,27 @@ public:
     }
 
 private:
+    // Waits until the socket is ready for `events`; false once the deadline has passed.
+    bool ready(short events) {
+        for (;;) {
+            pollfd entry{fd_, events, 0};
+            const int n = poll(&entry, 1, int(deadline_.remainingTime()));
+            if (n < 0 && errno == EINTR) {
+                continue;
+            }
+            return n > 0;
+        }
+    }
+
     bool writeAll(const QByteArray& bytes) {
         qsizetype done = 0;
         while (done < bytes.size()) {
-            const ssize_t n =
-                send(fd_, bytes.constData() + done, std::size_t(bytes.size() - done), MSG_NOSIGNAL);
-            if (n < 0 && errno == EINTR) {
+            if (!ready(POLLOUT)) {
+                return false;
+            }
+            const ssize_t n = send(fd_, bytes.constData() + done, std::size_t(bytes.size() - done),
+                                   MSG_NOSIGNAL | MSG_DONTWAIT);
+            if (n < 0 && (errno == EINTR || errno == EAGAIN)) {
                 continue;
             }
             if (n <= 0) {
@@ -109,8 +127,11 @@ private:
     bool readAll(char* into, std::size_t size) {
         std::size_t done = 0;
         while (done < size) {
-            const ssize_t n = recv(fd_, into + done, size - done, 0);
-            if (n < 0 && errno == EINTR) {
+            if (!ready(POLLIN)) {
+                return false;  // no answer in time
+            }
+            const ssize_t n = recv(fd_, into + done, size - done, MSG_DONTWAIT);
+            if (n < 0 && (errno == EINTR || errno == EAGAIN)) {
                 continue;
             }
             if (n <= 0) {
@@ -121,6 +142,7 @@ private:
         return true;
     }
 
+    QDeadlineTimer deadline_;
     int fd_ = -1;
 };
 

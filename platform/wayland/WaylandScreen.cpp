@@ -1,5 +1,7 @@
 #include "platform/wayland/WaylandScreen.h"
 
+#include <cerrno>
+#include <ctime>
 #include <optional>
 #include <QDBusMessage>
 #include <QDBusPendingCall>
@@ -15,7 +17,27 @@
 #include "platform/wayland/PortalRequest.h"
 #include "platform/wayland/WindowActivation.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace platform::wayland {
+namespace {
+
+const QString kSessionInterface = QStringLiteral("org.freedesktop.portal.Session");
+
+// The clock that stamps files: a file written after this moment never has an older time.
+timespec coarseNow() {
+    timespec now{};
+    clock_gettime(CLOCK_REALTIME_COARSE, &now);
+    return now;
+}
+
+bool madeBefore(const timespec& stamp, const timespec& moment) {
+    return stamp.tv_sec < moment.tv_sec ||
+           (stamp.tv_sec == moment.tv_sec && stamp.tv_nsec < moment.tv_nsec);
+}
+
+}  // namespace
 
 bool isDisposable(const QString& file) {
     const QString folder = QFileInfo(QFileInfo(file).absolutePath()).canonicalFilePath();
@@ -62,6 +84,11 @@ void WaylandScreen::openCapture(const QString& restoreToken, OpenedHandler done)
         mode_ = outcome.mode;
         stream_ = std::move(outcome.stream);
         sessionPath_ = outcome.sessionPath;
+        castProblem_ = outcome.castProblem;
+        if (!sessionPath_.isEmpty()) {
+            bus_.connect(kPortalService, sessionPath_, kSessionInterface, QStringLiteral("Closed"),
+                         this, SLOT(onSessionClosed(QVariantMap)));
+        }
         done({mode_ != CaptureMode::None, outcome.problem, outcome.restoreToken});
     });
 }
@@ -72,14 +99,35 @@ void WaylandScreen::closeCapture() {
         opening_.release()->deleteLater();
     }
     stream_.reset();
+    if (!sessionPath_.isEmpty()) {
+        bus_.disconnect(kPortalService, sessionPath_, kSessionInterface, QStringLiteral("Closed"),
+                        this, SLOT(onSessionClosed(QVariantMap)));
+    }
     closePortalSession(bus_, sessionPath_);
     mode_ = CaptureMode::None;
+}
+
+void WaylandScreen::onSessionClosed(const QVariantMap&) {
+    if (mode_ == CaptureMode::ScreenCast) {
+        end(sharingEndedMessage());
+    }
+}
+
+void WaylandScreen::end(const QString& problem) {
+    closeCapture();
+    if (ended_) {
+        ended_(problem);
+    }
 }
 
 bool WaylandScreen::pressPrintScreen() {
     picture_ = QImage();  // a failed capture leaves no picture, never an older one
     switch (mode_) {
         case CaptureMode::ScreenCast:
+            if (stream_->ended()) {  // no picture from a stream that has ended
+                end(sharingEndedMessage());
+                return false;
+            }
             picture_ = stream_->newestFrame();
             break;
         case CaptureMode::Screenshot:
@@ -94,6 +142,7 @@ bool WaylandScreen::pressPrintScreen() {
 QImage WaylandScreen::screenshot() {
     // The window's events run while the desktop takes the picture; the caller's busy flag keeps
     // other pictures out meanwhile.
+    const timespec began = coarseNow();
     std::optional<PortalAnswer> answer;
     QEventLoop loop;
     PortalRequest* request = PortalRequest::send(
@@ -120,11 +169,27 @@ QImage WaylandScreen::screenshot() {
         return {};
     }
     const QString file = uri.toLocalFile();
-    QImageReader reader(file);
-    const QImage image = reader.read();
-    if (isDisposable(file) && !QFile::remove(file) && QFileInfo::exists(file)) {
-        // A picture left in a temporary folder harms nothing; the desktop reuses or clears it.
-        qWarning("KoronCam: cannot remove the screenshot file %s", qPrintable(file));
+    const QByteArray name = QFile::encodeName(file);
+    struct stat status {};
+    // Never through a link: the answer names the file that was made, nothing else is touched.
+    const bool plain = lstat(name.constData(), &status) == 0 && S_ISREG(status.st_mode);
+    QImage image;
+    if (plain) {
+        image = QImageReader(file).read();
+        // Made for this call, so nobody else's: removed wherever it lies; in a temporary
+        // folder it is the desktop's scratch file in any case.
+        const bool ours = !madeBefore(status.st_mtim, began) || isDisposable(file);
+        if (ours && unlink(name.constData()) != 0 && errno != ENOENT) {
+            qWarning("KoronCam: cannot remove the screenshot file %s", qPrintable(file));
+        }
+    }
+    if (!isDisposable(file)) {
+        // A desktop that keeps each screenshot in the user's folders (with a flash and a sound)
+        // is no stand-in for the stream, a picture a second.
+        if (mode_ == CaptureMode::Screenshot) {
+            end(screenshotLeavesFilesMessage(castProblem_));
+        }
+        return {};
     }
     return image.isNull() ? QImage() : image.convertToFormat(QImage::Format_RGB32);
 }

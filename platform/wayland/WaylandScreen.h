@@ -23,7 +23,8 @@ struct WindowActivation {
     bool everyWindow = true;
 };
 
-class WaylandScreen : public Screen {
+class WaylandScreen : public QObject, public Screen {
+    Q_OBJECT
 public:
     WaylandScreen(const QDBusConnection& bus, const PortalTimeouts& timeouts,
                   CaptureOpening::StreamFactory makeStream, WindowActivation activation = {});
@@ -33,6 +34,7 @@ public:
     static std::unique_ptr<Screen> forSession();
 
     void openCapture(const QString& restoreToken, OpenedHandler done) override;
+    void setCaptureEndedHandler(EndedHandler ended) override { ended_ = std::move(ended); }
     void closeCapture() override;
     bool pressPrintScreen() override;
     QImage clipboardPicture() override { return picture_; }
@@ -41,8 +43,13 @@ public:
 
     CaptureMode mode() const { return mode_; }
 
+private slots:
+    void onSessionClosed(const QVariantMap& details);
+
 private:
     QImage screenshot();
+    // The run of pictures ends here: the capture is closed, then the window is told.
+    void end(const QString& problem);
 
     QDBusConnection bus_;
     PortalTimeouts timeouts_;
@@ -52,11 +59,13 @@ private:
     CaptureMode mode_ = CaptureMode::None;
     std::unique_ptr<FrameStream> stream_;
     QString sessionPath_;
+    QString castProblem_;  // Screenshot: why the screen stream did not open
+    EndedHandler ended_;
     QImage picture_;
 };
 
-// True when `file` lies in a folder for temporary or cached files, where a Screenshot's PNG may
-// be removed after reading; a file elsewhere (the user's pictures) stays.
+// True when `file` lies in a folder for temporary or cached files; a desktop that puts each
+// Screenshot's PNG elsewhere (the user's pictures) keeps and announces every one.
 bool isDisposable(const QString& file);
 
 }  // namespace platform::wayland

@@ -70,9 +70,11 @@ public:
     QImage picture;  // what a capture yields
     std::vector<QString> activated;
     int captures = 0;
+    EndedHandler ended;  // the window's; a test calls it as the desktop would
 
     void openCapture(const QString& restoreToken, OpenedHandler done) override;
     void closeCapture() override;
+    void setCaptureEndedHandler(EndedHandler handler) override { ended = std::move(handler); }
     bool pressPrintScreen() override;
     QImage clipboardPicture() override { return captured_; }
     bool canActivateWindows() override { return canActivate; }

@@ -117,6 +117,13 @@ void FakePortal::respond(const QString& requestPath, uint response, const QVaria
     connection_.send(signal);
 }
 
+void FakePortal::closeFromDesktop(const QString& sessionPath) {
+    QDBusMessage signal = QDBusMessage::createSignal(
+        sessionPath, QStringLiteral("org.freedesktop.portal.Session"), QStringLiteral("Closed"));
+    signal << QVariantMap();
+    connection_.send(signal);
+}
+
 std::vector<FakePortal::Call> FakePortal::callsOf(const QString& method) const {
     std::vector<Call> found;
     for (const Call& call : calls) {

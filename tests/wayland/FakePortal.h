@@ -37,6 +37,8 @@ public:
     bool registerOnBus();
     ~FakePortal() override;
 
+    // Sends the session's Closed signal, as when the user ends the sharing from the desktop.
+    void closeFromDesktop(const QString& sessionPath);
     // Answers a request left unanswered (Answer::Never) now.
     void respond(const QString& requestPath, uint response, const QVariantMap& results);
     // The calls of `method` so far.
@@ -60,6 +62,7 @@ private:
 struct FakeStreamScript {
     QImage frame;             // what every frame shows; null: no frame ever comes
     QString openProblem;      // non-empty: opening fails with it
+    bool ended = false;       // the stream has ended (yet `frame` is still there to be misused)
     std::vector<uint> nodes;  // the nodes opened
     int alive = 0;            // streams not yet destroyed
 };
@@ -70,6 +73,7 @@ public:
     ~FakeFrameStream() override { --script_.alive; }
     void open(int fd, std::uint32_t node) override;
     bool hasFrame() override { return !script_.frame.isNull(); }
+    bool ended() override { return script_.ended; }
     QImage newestFrame() override { return script_.frame; }
 
 private:

@@ -23,6 +23,8 @@ const char* nameOf(Desktop desktop) {
             return "mutter";
         case Desktop::NoPortal:
             return "bare";
+        case Desktop::PipeWire:
+            return "pipewire";
     }
     return "";
 }

@@ -16,6 +16,7 @@ enum class Desktop {
     Sway,      // sway with the portal's wlr and gtk backends (the Screenshot portal works)
     Mutter,    // mutter with the portal's GNOME backend and a restore token in the store
     NoPortal,  // sway with a session bus that starts nothing
+    PipeWire,  // PipeWire and WirePlumber, no desktop
 };
 
 class Session {

@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <optional>
+#include <QTransform>
 #include <gtest/gtest.h>
 
 #include "platform/ScreenChoice.h"
@@ -87,6 +88,46 @@ TEST(FramePixels, ALayoutThatDoesNotHoldItsWidthGivesNoPicture) {
     EXPECT_TRUE(platform::wayland::toImage({RawFormat::BGRx, 0, 2, 16, frame}).isNull());
     EXPECT_TRUE(platform::wayland::toImage({RawFormat::BGRx, 4, 2, 16, nullptr}).isNull());
     EXPECT_FALSE(platform::wayland::toImage({RawFormat::BGRx, 4, 2, 16, frame}).isNull());
+}
+
+// The corner of what the user sees: the crop taken first, then the desktop's turn undone, then
+// the top-left kept; checked against Qt's own turns of the whole picture.
+TEST(FramePixels, TheCornerIsTheTopLeftOfTheCroppedAndTurnedBackFrame) {
+    using platform::wayland::FrameTurn;
+    // 7 x 5 pixels, each its own colour, rows padded to 32 bytes.
+    unsigned char frame[5 * 32] = {};
+    for (int y = 0; y < 5; ++y) {
+        for (int x = 0; x < 7; ++x) {
+            const unsigned char pixel[4] = {std::uint8_t(x), std::uint8_t(y), 0x80, 0};
+            std::copy(pixel, pixel + 4, frame + y * 32 + x * 4);
+        }
+    }
+    const struct {
+        FrameTurn turn;
+        bool mirror;
+        int degrees;  // clockwise, as Qt turns, to show the frame as the user sees it
+    } turns[] = {
+        {FrameTurn::None, false, 0},        {FrameTurn::Turn90, false, 90},
+        {FrameTurn::Turn180, false, 180},   {FrameTurn::Turn270, false, 270},
+        {FrameTurn::Flipped, true, 0},      {FrameTurn::Flipped90, true, 270},
+        {FrameTurn::Flipped180, true, 180}, {FrameTurn::Flipped270, true, 90},
+    };
+    for (const QRect crop : {QRect(), QRect(1, 1, 5, 3)}) {
+        FrameView view{RawFormat::BGRx, 7, 5, 32, frame, crop};
+        const QImage whole = platform::wayland::toImage(view).copy(crop.isEmpty() ? QRect() : crop);
+        for (const auto& t : turns) {
+            view.turn = t.turn;
+            const QImage shown =
+                whole.mirrored(t.mirror, false).transformed(QTransform().rotate(t.degrees));
+            for (const QSize bound : {QSize(3, 2), QSize(100, 100)}) {
+                const QImage corner = platform::wayland::cornerImage(view, bound);
+                EXPECT_EQ(corner, shown.copy(QRect(QPoint(0, 0), shown.size().boundedTo(bound))))
+                    << int(t.turn) << " crop " << crop.width() << " bound " << bound.width();
+            }
+        }
+    }
+    EXPECT_TRUE(platform::wayland::cornerImage({RawFormat::BGRx, 9, 5, 32, frame}, {3, 2}).isNull())
+        << "rows shorter than the width";
 }
 
 }  // namespace

@@ -3,7 +3,9 @@
 // marks as urgent.
 
 #include <cstring>
+#include <chrono>
 #include <list>
+#include <thread>
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -139,6 +141,48 @@ TEST(SwayIpcSocketTest, SilentOrMissingCompositorGivesUpWithinAboutASecond) {
     EXPECT_FALSE(activateWindow(path, QStringLiteral("PostPet")));  // nobody listens now
     EXPECT_FALSE(activateWindow(QString(), QStringLiteral("PostPet")));
     EXPECT_LT(took.elapsed(), 500);
+}
+
+// A compositor that answers, but a byte at a time, must not hold the window either: the second
+// is for the whole exchange, not for each read.
+TEST(SwayIpcSocketTest, SlowCompositorGivesUpWithinAboutASecond) {
+    const QString path = QDir::temp().filePath(
+        QStringLiteral("koroncam-slow-%1.sock").arg(QCoreApplication::applicationPid()));
+    const QByteArray name = QFile::encodeName(path);
+    const int listener = socket(AF_UNIX, SOCK_STREAM, 0);
+    ASSERT_GE(listener, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::memcpy(address.sun_path, name.constData(), std::size_t(name.size()));
+    unlink(name.constData());
+    ASSERT_EQ(bind(listener, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(listen(listener, 1), 0);
+    std::thread peer([listener] {
+        const int client = accept(listener, nullptr, nullptr);
+        // A well-formed answer to GET_TREE of 40 bytes, sent a byte every 100 ms.
+        QByteArray answer("i3-ipc");
+        const std::uint32_t length = 40;
+        const std::uint32_t type = 4;
+        answer.append(reinterpret_cast<const char*>(&length), 4);
+        answer.append(reinterpret_cast<const char*>(&type), 4);
+        answer.append(QByteArray(40, ' '));
+        for (const char byte : answer) {
+            if (send(client, &byte, 1, MSG_NOSIGNAL) != 1) {
+                break;  // the program gave up and closed
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+        close(client);
+    });
+
+    QElapsedTimer took;
+    took.start();
+    EXPECT_FALSE(activateWindow(path, QStringLiteral("PostPet")));
+    EXPECT_GE(took.elapsed(), 900);
+    EXPECT_LT(took.elapsed(), 1500);
+    peer.join();
+    close(listener);
+    unlink(name.constData());
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <QDBusConnection>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QImageWriter>
 #include <QTemporaryDir>
 #include <QTest>
@@ -106,8 +107,8 @@ protected:
     }
     void expectCutFrom(const QImage& stored, const QImage& screenImage) {
         ASSERT_EQ(stored.size(), QSize(386, 300)) << fake.ui.lastMessage().toStdString();
-        for (const QPoint p : {QPoint(0, 0), QPoint(385, 0), QPoint(0, 299), QPoint(385, 299),
-                               QPoint(200, 150)}) {
+        for (const QPoint p :
+             {QPoint(0, 0), QPoint(385, 0), QPoint(0, 299), QPoint(385, 299), QPoint(200, 150)}) {
             EXPECT_EQ(stored.pixel(p), screenImage.pixel(p)) << p.x() << "," << p.y();
         }
     }
@@ -252,6 +253,36 @@ TEST_F(WaylandCaptureTest, WithoutAnyCaptureInterfaceTheBackendIsNamed) {
     EXPECT_TRUE(pictures().isEmpty());
 }
 
+// However the desktop ends the sharing (its session's Closed signal, or the stream going away),
+// shooting stops with its own message and nothing is stored from then on.
+TEST_F(WaylandCaptureTest, SharingEndedByTheDesktopStopsWithItsMessage) {
+    for (const bool byTheStream : {false, true}) {
+        SCOPED_TRACE(byTheStream ? "the stream ended" : "the session closed");
+        fake.ui.messages.clear();
+        streams.ended = false;
+        if (!form) {
+            startOnWayland();
+        }
+        form->cmdStart_Click();
+        ASSERT_TRUE(waitUntil([&] { return screen->mode() == CaptureMode::ScreenCast; }));
+        if (byTheStream) {
+            streams.ended = true;  // its last frame is still at hand, and must not be stored
+            form->Timer1_Timer();
+        } else {
+            portal.closeFromDesktop(sessionPath());
+            ASSERT_TRUE(waitUntilStopped());
+        }
+        EXPECT_FALSE(timer()->isActive());
+        EXPECT_EQ(button()->text(), "スタート");
+        ASSERT_EQ(fake.ui.messages.size(), 1u);
+        EXPECT_EQ(fake.ui.lastMessage(), platform::wayland::sharingEndedMessage());
+        EXPECT_TRUE(fake.ui.lastMessage().contains("スタート"));
+        EXPECT_EQ(streams.alive, 0);
+        form->Timer1_Timer();
+        EXPECT_TRUE(pictures().isEmpty());
+    }
+}
+
 class ScreenshotTest : public WaylandCaptureTest {
 protected:
     QImage shot = patternedScreen().mirrored(true, false);
@@ -260,8 +291,9 @@ protected:
     // The desktop's PNG, written where `folder` says.
     void provideShot(const QString& folder) {
         // Named by this process: test runs side by side must not take each other's file.
-        shotFile = folder + QStringLiteral("/koroncam-test-shot-%1.png")
-                                .arg(QCoreApplication::applicationPid());
+        shotFile =
+            folder +
+            QStringLiteral("/koroncam-test-shot-%1.png").arg(QCoreApplication::applicationPid());
         ASSERT_TRUE(QImageWriter(shotFile, "png").write(shot));
         portal.screenshotUri = QUrl::fromLocalFile(shotFile).toString();
     }
@@ -284,7 +316,9 @@ TEST_F(ScreenshotTest, ServesWhenScreenCastIsMissingAndRemovesItsTemporaryFile) 
     EXPECT_EQ(keptToken(), "token-1");
 }
 
-TEST_F(ScreenshotTest, ServesWhenScreenCastFailsAndLeavesAFileOutsideTemporaryFolders) {
+// A desktop that keeps every screenshot in the user's folders is no stand-in for the stream: the
+// file made for the call goes, a link is neither read nor removed, and shooting stops saying why.
+TEST_F(ScreenshotTest, AnAnswerOutsideTemporaryFoldersIsRemovedAndStopsShooting) {
     portal.answers["Start"] = FakePortal::Answer::Failed;
     // A folder that is neither temporary nor a cache: the build folder may lie in /tmp.
     const QTemporaryDir outside(QDir::homePath() + QStringLiteral("/.koroncam-test-XXXXXX"));
@@ -293,14 +327,38 @@ TEST_F(ScreenshotTest, ServesWhenScreenCastFailsAndLeavesAFileOutsideTemporaryFo
         GTEST_SKIP() << "no folder outside the temporary folders: home is "
                      << QDir::homePath().toStdString();
     }
-    provideShot(outside.path());
-    startOnWayland();
-    form->cmdStart_Click();
-    ASSERT_TRUE(waitUntil([&] { return screen->mode() == CaptureMode::Screenshot; }));
-    EXPECT_TRUE(waitUntil([&] { return portal.closed(sessionPath()); }));
-    form->Timer1_Timer();
-    expectCutFrom(storedPicture(), shot);
-    EXPECT_TRUE(QFile::exists(shotFile)) << "a file outside temporary folders was removed";
+    portal.answers["Screenshot"] = FakePortal::Answer::Never;
+    for (const bool link : {false, true}) {
+        SCOPED_TRACE(link ? "a link" : "a file");
+        fake.ui.messages.clear();
+        if (!form) {
+            startOnWayland();
+        }
+        form->cmdStart_Click();
+        ASSERT_TRUE(waitUntil([&] { return screen->mode() == CaptureMode::Screenshot; }));
+        // The desktop writes its file while the call runs.
+        const QString answer = outside.path() + QStringLiteral("/Screenshot.png");
+        QTimer::singleShot(100, form.get(), [&] {
+            provideShot(outside.path());
+            ASSERT_TRUE(link ? QFile::link(shotFile, answer) : QFile::rename(shotFile, answer));
+            portal.respond(lastRequest("Screenshot"), 0,
+                           {{"uri", QUrl::fromLocalFile(answer).toString()}});
+        });
+        form->Timer1_Timer();
+        EXPECT_FALSE(timer()->isActive());
+        EXPECT_TRUE(pictures().isEmpty());
+        ASSERT_EQ(fake.ui.messages.size(), 1u);
+        EXPECT_TRUE(fake.ui.lastMessage().startsWith(
+            platform::wayland::screenshotLeavesFilesMessage(QString()).section("\r\n", 0, 0)));
+        EXPECT_TRUE(fake.ui.lastMessage().contains("画面の共有を始められませんでした"))
+            << "the stream's reason";
+        EXPECT_EQ(QFileInfo(answer).isSymLink(), link) << "a link removed";
+        EXPECT_EQ(QFileInfo::exists(answer), link) << "the desktop's file left behind";
+        EXPECT_EQ(QFile::exists(shotFile), link) << "a link followed";
+        QFile::remove(answer);
+        form->Timer1_Timer();
+        EXPECT_TRUE(pictures().isEmpty());
+    }
 }
 
 TEST_F(ScreenshotTest, WindowRunsWhileThePictureIsTakenAndTheStopComesAfterIt) {

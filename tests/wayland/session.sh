@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
 # Starts a headless Wayland desktop for the tests and keeps it until this script's standard input
 # closes (the test ends, or dies); or, given a command, runs that command in it as the desktop's
-# user and ends with it. Usage: session.sh sway|mutter|bare [-- COMMAND ARGUMENT...]
+# user and ends with it. Usage: session.sh sway|mutter|bare|pipewire [-- COMMAND ARGUMENT...]
 #   sway:   headless sway with Xwayland, PipeWire, WirePlumber, xdg-desktop-portal with its wlr
 #           and gtk backends;
 #   mutter: headless mutter with a 1920x1080 virtual monitor and Xwayland, PipeWire, WirePlumber,
 #           xdg-desktop-portal with its GNOME backend, and the permission store holding a restore
 #           token for that monitor;
-#   bare:   headless sway with Xwayland and a session bus that starts no service: no portal.
+#   bare:   headless sway with Xwayland and a session bus that starts no service: no portal;
+#   pipewire: PipeWire and WirePlumber alone, no desktop.
 # It prints, on standard output, lines KEY=VALUE that a client of the desktop needs in its
 # environment, then "ready <milliseconds it took>". When the desktop cannot start here it prints
 # "skip <reason>" and exits with 77. Everything runs as an unprivileged user (sway refuses root:
@@ -163,6 +164,13 @@ start_mutter() {
     wait_for 300 portal_offers org.freedesktop.portal.ScreenCast
 }
 
+start_pipewire() {
+    launch pipewire pipewire
+    wait_for 200 test -S "$XDG_RUNTIME_DIR/pipewire-0" || return 1
+    # WirePlumber links the streams; a test waits for what it links.
+    launch wireplumber wireplumber
+}
+
 inner() {
     local kind="$1"
     logs="$2"
@@ -178,6 +186,7 @@ inner() {
         sway) start_sway yes ;;
         bare) start_sway no ;;
         mutter) start_mutter && token="$(seed_restore_token)" ;;
+        pipewire) start_pipewire ;;
     esac
     if [ $? -ne 0 ]; then
         {
@@ -222,8 +231,9 @@ case "$kind" in
     sway | bare) needed=(sway Xwayland /usr/libexec/at-spi-bus-launcher) ;;
     mutter) needed=(mutter Xwayland /usr/libexec/at-spi-bus-launcher pipewire wireplumber gdbus /usr/libexec/xdg-desktop-portal
         /usr/libexec/xdg-desktop-portal-gnome) ;;
+    pipewire) needed=(pipewire wireplumber) ;;
     *)
-        echo "usage: $0 sway|mutter|bare" >&2
+        echo "usage: $0 sway|mutter|bare|pipewire" >&2
         exit 2
         ;;
 esac
