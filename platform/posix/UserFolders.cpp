@@ -7,6 +7,8 @@
 #include <unistd.h>
 #include <QFile>
 
+#include "platform/VideoFolder.h"
+
 namespace platform {
 namespace {
 
@@ -49,14 +51,14 @@ std::optional<QByteArray> unquote(const QByteArray& value) {
     return std::nullopt;
 }
 
-}  // namespace
-
-QString picturesFolder(const QString& home, const QByteArray& userDirs) {
-    QString folder = home + QStringLiteral("/Pictures");
+// The folder that `userDirs` names for `key`; `home` + "/" + `fallback` when it names none.
+QString userDir(const QString& home, const QByteArray& userDirs, const QByteArray& key,
+                const QString& fallback) {
+    QString folder = home + QLatin1Char('/') + fallback;
     for (const QByteArray& rawLine : userDirs.split('\n')) {
         const QByteArray line = rawLine.trimmed();
         const qsizetype equals = line.indexOf('=');
-        if (equals < 0 || line.left(equals).trimmed() != "XDG_PICTURES_DIR") {
+        if (equals < 0 || line.left(equals).trimmed() != key) {
             continue;
         }
         const std::optional<QByteArray> value = unquote(line.mid(equals + 1).trimmed());
@@ -77,6 +79,16 @@ QString picturesFolder(const QString& home, const QByteArray& userDirs) {
         folder = path;
     }
     return folder;
+}
+
+}  // namespace
+
+QString picturesFolder(const QString& home, const QByteArray& userDirs) {
+    return userDir(home, userDirs, "XDG_PICTURES_DIR", QStringLiteral("Pictures"));
+}
+
+QString videosFolder(const QString& home, const QByteArray& userDirs) {
+    return userDir(home, userDirs, "XDG_VIDEOS_DIR", QStringLiteral("Videos"));
 }
 
 bool canWrite(const QString& folder) {
@@ -113,6 +125,18 @@ int makeFolders(const QString& path, unsigned mode) {
         return errno;
     }
     return S_ISDIR(info.st_mode) ? 0 : ENOTDIR;
+}
+
+QString userVideosFolder() {
+    const QString home = homeFolder();
+    QByteArray userDirs;
+    const QString config = configHome(home, qEnvironmentVariable("XDG_CONFIG_HOME"));
+    if (QFile file(config + QStringLiteral("/user-dirs.dirs")); file.open(QIODevice::ReadOnly)) {
+        userDirs = file.readAll();
+    }
+    const QString videos = videosFolder(home, userDirs);
+    makeFolders(videos, 0777);  // a fresh home may not have one yet; the export says if it fails
+    return videos;
 }
 
 }  // namespace platform

@@ -14,6 +14,10 @@ namespace platform {
 // shell reads the file); `home` + "/Pictures" when it names none. No final "/".
 QString picturesFolder(const QString& home, const QByteArray& userDirs);
 
+// The videos folder, by the same reading over the XDG_VIDEOS_DIR line; `home` + "/Videos" when
+// the text names none.
+QString videosFolder(const QString& home, const QByteArray& userDirs);
+
 // True when the current user may create files in `folder`.
 bool canWrite(const QString& folder);
 
