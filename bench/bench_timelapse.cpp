@@ -1,0 +1,153 @@
+// The time-lapse export against the ffmpeg command on the same pictures: an hour of pictures
+// (3,600 PNG files of 386 x 300) to MP4 (H.264, yuv420p) at 30 frames a second, wall time. Ours
+// runs the export as the window does (timelapse::exportVideo); the baseline is
+//   ffmpeg -framerate 30 -pattern_type glob -i 'kcPic*.png' -c:v libx264 -pix_fmt yuv420p
+// in the pictures' folder. Rounds are interleaved and the medians count. Every video is checked
+// with ffprobe: 3,600 frames of 386 x 300, H.264 in yuv420p. Exits with 1 when ours takes longer
+// than ffmpeg or a video is not as expected.
+//
+// The pictures are crops of the screens in the bench images, as the program keeps the corner of
+// a screen: a window that changes every minute, a small shape that moves across it every second
+// (a pet walking) and a line of text that changes with the time.
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QPainter>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include "timelapse/VideoExport.h"
+
+namespace {
+
+constexpr int kPictures = 3600;
+constexpr int kFramesPerSecond = 30;
+constexpr int kRounds = 3;
+constexpr double kBar = 1.0;
+constexpr int64_t kStart = 1796823900;  // 2026-12-09 13:45:00 as the names count it
+const QSize kSize(386, 300);
+
+QString pictureName(int i) {
+    return QDateTime::fromSecsSinceEpoch(kStart + i, Qt::UTC)
+        .toString(QStringLiteral("'kcPic'yyyy-MM-dd-HH-mm-ss'.png'"));
+}
+
+std::vector<timelapse::TimedPicture> makePictures(const QString& folder) {
+    std::vector<QImage> screens;
+    for (const char* name : {"fhd_a.png", "fhd_d.png", "composed_tile40.png"}) {
+        screens.emplace_back(QStringLiteral(KORONCAM_BENCH_IMAGES "/") + QLatin1String(name));
+        if (screens.back().isNull()) {
+            std::fprintf(stderr, "cannot read the bench image %s\n", name);
+            std::exit(1);
+        }
+    }
+    std::vector<timelapse::TimedPicture> pictures;
+    for (int i = 0; i < kPictures; ++i) {
+        const QImage& screen = screens[size_t(i / 600) % screens.size()];
+        const int minute = i / 60;
+        const QPoint corner((minute * 97) % (screen.width() - kSize.width()),
+                            (minute * 53) % (screen.height() - kSize.height()));
+        QImage picture = screen.copy(QRect(corner, kSize)).convertToFormat(QImage::Format_RGB32);
+        QPainter painter(&picture);
+        painter.setBrush(QColor(255, 160, 40));
+        painter.drawEllipse(20 + (i * 5) % 320, 200 + (i % 7) * 3, 40, 32);
+        painter.setPen(Qt::white);
+        painter.drawText(10, 20, QStringLiteral("%1 秒").arg(i));
+        painter.end();
+        const QString file = folder + QLatin1Char('/') + pictureName(i);
+        if (!picture.save(file)) {
+            std::fprintf(stderr, "cannot write %s\n", qPrintable(file));
+            std::exit(1);
+        }
+        pictures.push_back({file, kStart + i});
+    }
+    return pictures;
+}
+
+template <class F>
+double seconds(F&& work) {
+    const auto start = std::chrono::steady_clock::now();
+    work();
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+QByteArray run(const QString& folder, const QString& program, const QStringList& arguments) {
+    QProcess process;
+    process.setWorkingDirectory(folder);
+    process.start(program, arguments);
+    if (!process.waitForFinished(-1) || process.exitCode() != 0) {
+        std::fprintf(stderr, "%s failed: %s\n", qPrintable(program),
+                     process.readAllStandardError().constData());
+        std::exit(1);
+    }
+    return process.readAllStandardOutput();
+}
+
+// "h264,yuv420p,386,300,3600" as ffprobe counts the video's frames.
+bool asExpected(const QString& video) {
+    const QByteArray probed =
+        run(QDir::tempPath(), QStringLiteral("ffprobe"),
+            {"-v", "error", "-count_frames", "-select_streams", "v:0", "-show_entries",
+             "stream=codec_name,pix_fmt,width,height,nb_read_frames", "-of", "csv=p=0", video})
+            .trimmed();
+    const QByteArray expected = QByteArrayLiteral("h264,386,300,yuv420p,") +
+                                QByteArray::number(kPictures);
+    std::printf("  %s: %s\n", qPrintable(QFileInfo(video).fileName()), probed.constData());
+    return probed == expected;
+}
+
+double median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);  // QPainter's text needs the fonts
+    QTemporaryDir folder;
+    std::printf("making %d pictures of %dx%d…\n", kPictures, kSize.width(), kSize.height());
+    const std::vector<timelapse::TimedPicture> pictures = makePictures(folder.path());
+    const QString oursFile = folder.filePath(QStringLiteral("ours.mp4"));
+    const QString theirsFile = folder.filePath(QStringLiteral("ffmpeg.mp4"));
+
+    std::printf("%d pictures to MP4 at %d frames/s; %d rounds\n\n", kPictures, kFramesPerSecond,
+                kRounds);
+    std::printf("%-6s %10s %10s\n", "round", "export s", "ffmpeg s");
+    std::vector<double> ours, theirs;
+    bool videosRight = true;
+    for (int round = 0; round < kRounds; ++round) {  // interleaved, so drift hits both
+        theirs.push_back(seconds([&] {
+            run(folder.path(), QStringLiteral("ffmpeg"),
+                {"-y", "-v", "error", "-framerate", QString::number(kFramesPerSecond),
+                 "-pattern_type", "glob", "-i", "kcPic*.png", "-c:v", "libx264", "-pix_fmt",
+                 "yuv420p", theirsFile});
+        }));
+        ours.push_back(seconds([&] {
+            timelapse::ExportProgress progress;
+            timelapse::exportVideo({pictures, 0, kPictures - 1, timelapse::Gaps::LeaveOut,
+                                    kFramesPerSecond, platform::VideoFormat::Mp4, oursFile},
+                                   progress);
+        }));
+        std::printf("%-6d %10.2f %10.2f\n", round + 1, ours.back(), theirs.back());
+        if (round == 0) {
+            videosRight = asExpected(oursFile) && asExpected(theirsFile);
+            std::printf("  sizes: ours %lld B, ffmpeg %lld B\n", QFileInfo(oursFile).size(),
+                        QFileInfo(theirsFile).size());
+        }
+    }
+    const double ratio = median(ours) / median(theirs);
+    const bool pass = ratio <= kBar && videosRight;
+    std::printf("\nmedian: export %.2f s, ffmpeg %.2f s, ratio %.3fx; videos %s\n", median(ours),
+                median(theirs), ratio, videosRight ? "as expected" : "NOT as expected");
+    std::printf("SUMMARY|time-lapse export, %d PNG to MP4 at %d/s|%.2f s|ffmpeg command|%.2f s|"
+                "%.3fx|<= %.1fx|%s\n",
+                kPictures, kFramesPerSecond, median(ours), median(theirs), ratio, kBar,
+                pass ? "PASS" : "FAIL");
+    return pass ? 0 : 1;
+}
