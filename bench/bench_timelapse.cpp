@@ -94,8 +94,8 @@ bool asExpected(const QString& video) {
             {"-v", "error", "-count_frames", "-select_streams", "v:0", "-show_entries",
              "stream=codec_name,pix_fmt,width,height,nb_read_frames", "-of", "csv=p=0", video})
             .trimmed();
-    const QByteArray expected = QByteArrayLiteral("h264,386,300,yuv420p,") +
-                                QByteArray::number(kPictures);
+    const QByteArray expected =
+        QByteArrayLiteral("h264,386,300,yuv420p,") + QByteArray::number(kPictures);
     std::printf("  %s: %s\n", qPrintable(QFileInfo(video).fileName()), probed.constData());
     return probed == expected;
 }
@@ -145,9 +145,10 @@ int main(int argc, char** argv) {
     const bool pass = ratio <= kBar && videosRight;
     std::printf("\nmedian: export %.2f s, ffmpeg %.2f s, ratio %.3fx; videos %s\n", median(ours),
                 median(theirs), ratio, videosRight ? "as expected" : "NOT as expected");
-    std::printf("SUMMARY|time-lapse export, %d PNG to MP4 at %d/s|%.2f s|ffmpeg command|%.2f s|"
-                "%.3fx|<= %.1fx|%s\n",
-                kPictures, kFramesPerSecond, median(ours), median(theirs), ratio, kBar,
-                pass ? "PASS" : "FAIL");
+    std::printf(
+        "SUMMARY|time-lapse export, %d PNG to MP4 at %d/s|%.2f s|ffmpeg command|%.2f s|"
+        "%.3fx|<= %.1fx|%s\n",
+        kPictures, kFramesPerSecond, median(ours), median(theirs), ratio, kBar,
+        pass ? "PASS" : "FAIL");
     return pass ? 0 : 1;
 }

@@ -17,8 +17,8 @@ enum class VideoFormat {
 };
 
 struct VideoSettings {
-    QString path;     // the finished file
-    QSize size;       // every frame's size; both sides even
+    QString path;  // the finished file
+    QSize size;    // every frame's size; both sides even
     int framesPerSecond = 30;
     VideoFormat format = VideoFormat::Mp4;
 };

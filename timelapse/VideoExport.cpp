@@ -63,8 +63,8 @@ ExportResult exportVideo(const ExportRequest& request, ExportProgress& progress)
     const QSize fitInto = pictureSize.isValid() ? pictureSize : frame;
 
     ExportResult result;
-    std::unique_ptr<platform::VideoEncoder> video = platform::startVideo(
-        {request.path, frame, request.framesPerSecond, request.format});
+    std::unique_ptr<platform::VideoEncoder> video =
+        platform::startVideo({request.path, frame, request.framesPerSecond, request.format});
 
     std::deque<std::future<QImage>> ahead;
     size_t nextToRead = 0;

@@ -9,7 +9,8 @@
 
 namespace timelapse {
 
-QString videoName(const TimedPicture& first, const TimedPicture& last, platform::VideoFormat format);
+QString videoName(const TimedPicture& first, const TimedPicture& last,
+                  platform::VideoFormat format);
 
 // The time of a picture as its name gave it, e.g. "2026年12月9日 13:45:07".
 QString shownTime(int64_t time);

@@ -55,7 +55,7 @@ Widget* named(Widget* widget, const char* name) {
 
 ExportDialog::ExportDialog(std::vector<timelapse::TimedPicture> pictures, int from, int to,
                            QWidget* parent)
-    : QDialog(parent), pictures_(std::move(pictures)) {
+    : QDialog(parent), pictures_(std::move(pictures)), videosFolder_(platform::userVideosFolder()) {
     setObjectName(QStringLiteral("ExportDialog"));
     setWindowTitle(QStringLiteral("動画に書き出す"));
     setWindowIcon(about::programIcon());
@@ -173,15 +173,15 @@ void ExportDialog::rangeChanged() {
     const int64_t fromSeconds = fromTime->dateTime().toSecsSinceEpoch();
     const int64_t toSeconds = toTime->dateTime().toSecsSinceEpoch();
     // The first picture at or after the start, the last at or before the end.
-    from_ = static_cast<int>(
-        std::lower_bound(pictures_.begin(), pictures_.end(), fromSeconds, byTime) -
-        pictures_.begin());
-    to_ = static_cast<int>(std::lower_bound(pictures_.begin(), pictures_.end(), toSeconds + 1,
-                                            byTime) -
-                           pictures_.begin()) -
+    from_ =
+        static_cast<int>(std::lower_bound(pictures_.begin(), pictures_.end(), fromSeconds, byTime) -
+                         pictures_.begin());
+    to_ = static_cast<int>(
+              std::lower_bound(pictures_.begin(), pictures_.end(), toSeconds + 1, byTime) -
+              pictures_.begin()) -
           1;
     if (from_ <= to_) {
-        const QString offer = platform::userVideosFolder() + QLatin1Char('/') +
+        const QString offer = videosFolder_ + QLatin1Char('/') +
                               timelapse::videoName(pictures_[from_], pictures_[to_], format());
         // The name follows the range and the format until the user writes one of their own.
         if (fileEdit->text().isEmpty() || fileEdit->text() == offeredFile_) {
@@ -198,7 +198,8 @@ void ExportDialog::optionsChanged() {
                                                 : QStringLiteral("この範囲に写真がありません。"));
         framesPlanned_ = 0;
     } else {
-        framesPlanned_ = timelapse::frameCount(timelapse::planFrames(pictures_, from_, to_, gaps()));
+        framesPlanned_ =
+            timelapse::frameCount(timelapse::planFrames(pictures_, from_, to_, gaps()));
         const int rate = fpsBox->currentData().toInt();
         summaryLabel->setText(QStringLiteral("写真 %1 枚、%2 コマ、再生時間 %3")
                                   .arg(to_ - from_ + 1)
@@ -209,9 +210,8 @@ void ExportDialog::optionsChanged() {
 }
 
 void ExportDialog::setIdle(bool idle) {
-    for (QWidget* control : std::initializer_list<QWidget*>{fromTime, toTime, fpsBox, formatBox,
-                                                            leaveOutGaps, holdGaps, fileEdit,
-                                                            browseButton}) {
+    for (QWidget* control : std::initializer_list<QWidget*>{
+             fromTime, toTime, fpsBox, formatBox, leaveOutGaps, holdGaps, fileEdit, browseButton}) {
         control->setEnabled(idle && !pictures_.empty());
     }
     exportButton->setEnabled(idle && from_ <= to_);
@@ -238,7 +238,9 @@ void ExportDialog::cmdExport_Click() {
         return;
     }
     if (QFileInfo(file).isDir()) {
-        platform::ui().msgBox(this, QStringLiteral("%1 はフォルダです。\r\n動画のファイル名を入れてください。").arg(file));
+        platform::ui().msgBox(
+            this,
+            QStringLiteral("%1 はフォルダです。\r\n動画のファイル名を入れてください。").arg(file));
         return;
     }
     timelapse::ExportRequest request;
@@ -262,20 +264,21 @@ void ExportDialog::cmdExport_Click() {
         } catch (const platform::Error& error) {
             failure_ = error.message();
         } catch (const std::exception& error) {
-            failure_ = QStringLiteral("動画を書き出せませんでした。\r\n%1").arg(QString::fromUtf8(error.what()));
+            failure_ = QStringLiteral("動画を書き出せませんでした。\r\n%1")
+                           .arg(QString::fromUtf8(error.what()));
         }
     });
     connect(thread_, &QThread::finished, this,
             [this] { platform::guarded([this] { exportEnded(); }); });
     setIdle(false);
     progressTimer->start();
-    thread_->start(QThread::LowPriority);  // shooting comes first
+    thread_->start();
 }
 
 void ExportDialog::showProgress() {
     if (framesPlanned_ > 0) {
-        progressBar->setValue(static_cast<int>(progress_.framesDone.load() * kProgressSteps /
-                                               framesPlanned_));
+        progressBar->setValue(
+            static_cast<int>(progress_.framesDone.load() * kProgressSteps / framesPlanned_));
     }
 }
 
@@ -297,7 +300,8 @@ void ExportDialog::exportEnded() {
         progressBar->setValue(0);
         summaryLabel->setText(QStringLiteral("書き出しを取り消しました。"));
     } else {
-        QString text = QStringLiteral("動画を書き出しました。\r\n%1").arg(fileEdit->text().trimmed());
+        QString text =
+            QStringLiteral("動画を書き出しました。\r\n%1").arg(fileEdit->text().trimmed());
         if (result_.unreadable > 0) {
             text += QStringLiteral("\r\n読めなかった写真 %1 枚は、その前の写真で代えました。")
                         .arg(result_.unreadable);

@@ -54,6 +54,7 @@ private:
     std::vector<timelapse::TimedPicture> pictures_;
     int from_ = 0;
     int to_ = -1;
+    QString videosFolder_;
     QString offeredFile_;  // the default name last put in the file box
 
     QThread* thread_ = nullptr;

@@ -109,8 +109,10 @@ private:
               kWritingFailed);
         const AVCodec* codec = avcodec_find_encoder_by_name(mp4 ? "libx264" : "libvpx-vp9");
         if (codec == nullptr) {
-            fail(kEncodingFailed, QStringLiteral("符号化ライブラリ %1 がありません。FFmpeg のライブラリを入れ直してください。")
-                                      .arg(mp4 ? "libx264" : "libvpx-vp9"));
+            fail(kEncodingFailed,
+                 QStringLiteral(
+                     "符号化ライブラリ %1 がありません。FFmpeg のライブラリを入れ直してください。")
+                     .arg(mp4 ? "libx264" : "libvpx-vp9"));
         }
         codec_.reset(avcodec_alloc_context3(codec));
         AVCodecContext* c = codec_.get();

@@ -56,7 +56,8 @@ TEST(FramePlanTest, TheOfferedNameAndTheVideosFolder) {
               "kcVideo2026-12-09-13-45-07_2026-12-09-14-45-06.webm");
     EXPECT_EQ(timelapse::shownTime(kStart + 7), "2026年12月9日 13:45:07");
 
-    const QByteArray userDirs = "XDG_PICTURES_DIR=\"$HOME/写真\"\nXDG_VIDEOS_DIR=\"$HOME/ビデオ\"\n";
+    const QByteArray userDirs =
+        "XDG_PICTURES_DIR=\"$HOME/写真\"\nXDG_VIDEOS_DIR=\"$HOME/ビデオ\"\n";
     EXPECT_EQ(platform::videosFolder("/home/u", userDirs), "/home/u/ビデオ");
     EXPECT_EQ(platform::picturesFolder("/home/u", userDirs), "/home/u/写真");
     EXPECT_EQ(platform::videosFolder("/home/u", "XDG_PICTURES_DIR=\"/p\"\n"), "/home/u/Videos");

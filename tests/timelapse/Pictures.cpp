@@ -42,8 +42,8 @@ Video readVideo(const QString& path) {
     video.width = fields[1].toInt();
     video.height = fields[2].toInt();
     video.pixelFormat = fields[3];
-    const QByteArray raw = run("ffmpeg", {"-v", "error", "-i", path, "-f", "rawvideo", "-pix_fmt",
-                                          "rgb24", "-"});
+    const QByteArray raw =
+        run("ffmpeg", {"-v", "error", "-i", path, "-f", "rawvideo", "-pix_fmt", "rgb24", "-"});
     const qsizetype frameBytes = qsizetype(video.width) * video.height * 3;
     for (qsizetype at = 0; frameBytes > 0 && at + frameBytes <= raw.size(); at += frameBytes) {
         video.frames.push_back(QImage(reinterpret_cast<const uchar*>(raw.constData() + at),
