@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <sys/resource.h>
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
@@ -68,11 +69,26 @@ std::vector<timelapse::TimedPicture> makePictures(const QString& folder) {
     return pictures;
 }
 
+double cpuSeconds(int who) {
+    rusage usage{};
+    getrusage(who, &usage);
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+struct Timing {
+    double wall = 0, cpu = 0;
+};
+
+// The wall time of `work` and the processor time it took, in this process (`who` RUSAGE_SELF)
+// or in the programs it ran (RUSAGE_CHILDREN).
 template <class F>
-double seconds(F&& work) {
+Timing timed(int who, F&& work) {
+    const double cpu = cpuSeconds(who);
     const auto start = std::chrono::steady_clock::now();
     work();
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    return {std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(),
+            cpuSeconds(who) - cpu};
 }
 
 QByteArray run(const QString& folder, const QString& program, const QStringList& arguments) {
@@ -118,23 +134,27 @@ int main(int argc, char** argv) {
 
     std::printf("%d pictures to MP4 at %d frames/s; %d rounds\n\n", kPictures, kFramesPerSecond,
                 kRounds);
-    std::printf("%-6s %10s %10s\n", "round", "export s", "ffmpeg s");
+    std::printf("%-6s %10s %10s %14s %14s\n", "round", "export s", "ffmpeg s", "export CPU s",
+                "ffmpeg CPU s");
     std::vector<double> ours, theirs;
     bool videosRight = true;
     for (int round = 0; round < kRounds; ++round) {  // interleaved, so drift hits both
-        theirs.push_back(seconds([&] {
+        const Timing ffmpeg = timed(RUSAGE_CHILDREN, [&] {
             run(folder.path(), QStringLiteral("ffmpeg"),
                 {"-y", "-v", "error", "-framerate", QString::number(kFramesPerSecond),
                  "-pattern_type", "glob", "-i", "kcPic*.png", "-c:v", "libx264", "-pix_fmt",
                  "yuv420p", theirsFile});
-        }));
-        ours.push_back(seconds([&] {
+        });
+        const Timing export_ = timed(RUSAGE_SELF, [&] {
             timelapse::ExportProgress progress;
             timelapse::exportVideo({pictures, 0, kPictures - 1, timelapse::Gaps::LeaveOut,
                                     kFramesPerSecond, platform::VideoFormat::Mp4, oursFile},
                                    progress);
-        }));
-        std::printf("%-6d %10.2f %10.2f\n", round + 1, ours.back(), theirs.back());
+        });
+        theirs.push_back(ffmpeg.wall);
+        ours.push_back(export_.wall);
+        std::printf("%-6d %10.2f %10.2f %14.2f %14.2f\n", round + 1, export_.wall, ffmpeg.wall,
+                    export_.cpu, ffmpeg.cpu);
         if (round == 0) {
             videosRight = asExpected(oursFile) && asExpected(theirsFile);
             std::printf("  sizes: ours %lld B, ffmpeg %lld B\n", QFileInfo(oursFile).size(),

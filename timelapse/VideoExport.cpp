@@ -6,13 +6,17 @@
 #include <optional>
 #include <QImageReader>
 #include <QPainter>
+#include <QStringList>
+
+#include "timelapse/PictureReader.h"
 
 namespace timelapse {
 namespace {
 
 const QSize kPictureSize(386, 300);
-// Pictures read ahead on threads of their own while the encoder works on the ones before.
-constexpr size_t kReadAhead = 4;
+// Pictures are read in batches, each on a thread of its own, a few batches ahead.
+constexpr qsizetype kBatch = 8;
+constexpr size_t kBatchesAhead = 3;
 // A held picture is given to the encoder in chunks, so that a cancel is seen within a chunk.
 constexpr int64_t kChunk = 60;
 
@@ -66,24 +70,39 @@ ExportResult exportVideo(const ExportRequest& request, ExportProgress& progress)
     std::unique_ptr<platform::VideoEncoder> video =
         platform::startVideo({request.path, frame, request.framesPerSecond, request.format});
 
-    std::deque<std::future<QImage>> ahead;
+    // Batches of pictures read ahead, each on a thread of its own, while the encoder works.
+    std::deque<std::future<std::vector<QImage>>> ahead;
     size_t nextToRead = 0;
     auto readAhead = [&] {
-        while (nextToRead < plan.size() && ahead.size() < kReadAhead) {
-            const QString file = request.pictures[plan[nextToRead++].picture].file;
-            ahead.push_back(std::async(std::launch::async, [file, frame, fitInto] {
-                const QImage picture(file);
-                return picture.isNull() ? QImage() : fitToFrame(picture, frame, fitInto);
+        while (nextToRead < plan.size() && ahead.size() < kBatchesAhead) {
+            QStringList files;
+            for (; nextToRead < plan.size() && files.size() < kBatch; ++nextToRead) {
+                files << request.pictures[size_t(plan[nextToRead].picture)].file;
+            }
+            ahead.push_back(std::async(std::launch::async, [files, frame, fitInto] {
+                std::vector<QImage> pictures;
+                for (const QString& file : files) {
+                    const QImage picture = readPicture(file);
+                    pictures.push_back(picture.isNull() ? QImage()
+                                                        : fitToFrame(picture, frame, fitInto));
+                }
+                return pictures;
             }));
         }
     };
+    std::vector<QImage> batch;
+    size_t inBatch = 0;
 
     QImage last(frame, QImage::Format_RGB32);
     last.fill(Qt::black);
     for (const FrameRun& run : plan) {
-        readAhead();
-        QImage picture = ahead.front().get();
-        ahead.pop_front();
+        if (inBatch == batch.size()) {
+            readAhead();
+            batch = ahead.front().get();
+            ahead.pop_front();
+            inBatch = 0;
+        }
+        QImage picture = std::move(batch[inBatch++]);
         if (picture.isNull()) {
             ++result.unreadable;
         } else {

@@ -1,6 +1,6 @@
 // Short exports written with the real encoders and read back with ffprobe and ffmpeg: the frame
 // count, the size and every frame's colours, with gaps left out and held; the fitting of pictures
-// of other sizes; a cancel and a failure that leave no file.
+// of other sizes; a cancel and a failure that leave no file; the reading of pictures.
 #include <thread>
 #include <gtest/gtest.h>
 #include <QDir>
@@ -8,7 +8,10 @@
 #include <QTemporaryDir>
 
 #include "Pictures.h"
+#include "app/BmpFile.h"
 #include "platform/Errors.h"
+#include "pngsaver.h"
+#include "timelapse/PictureReader.h"
 #include "timelapse/VideoExport.h"
 
 using testing_support::kStart;
@@ -144,4 +147,30 @@ TEST_F(VideoExportTest, ACancelOrAFailureLeavesNoFile) {
         EXPECT_TRUE(error.message().contains(nowhere)) << error.message().toStdString();
     }
     EXPECT_EQ(files(), before);
+}
+
+// The pixels alone (QImage's own comparison also compares the colour spaces that files name).
+static QByteArray pixels(const QImage& picture) {
+    const QImage rgb = picture.convertToFormat(QImage::Format_RGB32);
+    return QByteArray(reinterpret_cast<const char*>(rgb.constBits()), rgb.sizeInBytes());
+}
+
+TEST(PictureReaderTest, ReadsThePicturesAsQtDoes) {
+    QTemporaryDir dir;
+    for (const char* screen : {"crop_photo", "crop_term", "crop_ui"}) {
+        const QImage crop = QImage(QString(KORONCAM_TEST_DATA "/screens/") + screen + ".png")
+                                .convertToFormat(QImage::Format_RGB32);
+        const QString bmp = dir.filePath(QString(screen) + ".bmp");
+        const QString png = dir.filePath(QString(screen) + ".png");
+        app::saveBmp(crop, bmp);
+        ASSERT_EQ(BmpToPng(bmp.toUtf8().constData(), png.toUtf8().constData(), "c6"), 0);
+        // The program's own PNG (every row filter), its BMP, and a PNG of another kind.
+        EXPECT_EQ(pixels(timelapse::readPicture(png)), pixels(crop)) << screen;
+        EXPECT_EQ(pixels(timelapse::readPicture(bmp)), pixels(crop)) << screen;
+        crop.convertToFormat(QImage::Format_ARGB32).save(png);
+        EXPECT_EQ(pixels(timelapse::readPicture(png)), pixels(crop)) << screen;
+        QFile file(png);
+        file.resize(file.size() / 2);
+        EXPECT_TRUE(timelapse::readPicture(png).isNull()) << screen << ", cut short";
+    }
 }
