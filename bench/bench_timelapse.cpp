@@ -4,7 +4,11 @@
 //   ffmpeg -framerate 30 -pattern_type glob -i 'kcPic*.png' -c:v libx264 -pix_fmt yuv420p
 // in the pictures' folder. Rounds are interleaved and the medians count. Every video is checked
 // with ffprobe: 3,600 frames of 386 x 300, H.264 in yuv420p. Exits with 1 when ours takes longer
-// than ffmpeg or a video is not as expected.
+// than ffmpeg or a video is not as expected. Processor times are shown beside the wall times: on
+// a machine busy with other work, the wall times also measure how the scheduler shares it.
+//
+// KORONCAM_BENCH_TIMELAPSE_PICTURES=FOLDER keeps the pictures there for the next run (making them
+// takes a minute); KORONCAM_BENCH_TIMELAPSE_ROUNDS=N runs N rounds instead of 3.
 //
 // The pictures are crops of the screens in the bench images, as the program keeps the corner of
 // a screen: a window that changes every minute, a small shape that moves across it every second
@@ -38,6 +42,14 @@ QString pictureName(int i) {
 }
 
 std::vector<timelapse::TimedPicture> makePictures(const QString& folder) {
+    std::vector<timelapse::TimedPicture> pictures;
+    // Pictures kept from an earlier run (KORONCAM_BENCH_TIMELAPSE_PICTURES) are used again.
+    if (QDir(folder).entryList({QStringLiteral("kcPic*.png")}, QDir::Files).size() == kPictures) {
+        for (int i = 0; i < kPictures; ++i) {
+            pictures.push_back({folder + QLatin1Char('/') + pictureName(i), kStart + i});
+        }
+        return pictures;
+    }
     std::vector<QImage> screens;
     for (const char* name : {"fhd_a.png", "fhd_d.png", "composed_tile40.png"}) {
         screens.emplace_back(QStringLiteral(KORONCAM_BENCH_IMAGES "/") + QLatin1String(name));
@@ -46,7 +58,6 @@ std::vector<timelapse::TimedPicture> makePictures(const QString& folder) {
             std::exit(1);
         }
     }
-    std::vector<timelapse::TimedPicture> pictures;
     for (int i = 0; i < kPictures; ++i) {
         const QImage& screen = screens[size_t(i / 600) % screens.size()];
         const int minute = i / 60;
@@ -126,21 +137,28 @@ double median(std::vector<double> values) {
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);  // QPainter's text needs the fonts
-    QTemporaryDir folder;
-    std::printf("making %d pictures of %dx%d…\n", kPictures, kSize.width(), kSize.height());
-    const std::vector<timelapse::TimedPicture> pictures = makePictures(folder.path());
-    const QString oursFile = folder.filePath(QStringLiteral("ours.mp4"));
-    const QString theirsFile = folder.filePath(QStringLiteral("ffmpeg.mp4"));
+    QTemporaryDir temporary;
+    const QString kept = qEnvironmentVariable("KORONCAM_BENCH_TIMELAPSE_PICTURES");
+    const QString folder = kept.isEmpty() ? temporary.path() : kept;
+    QDir().mkpath(folder);
+    std::printf("%d pictures of %dx%d in %s\n", kPictures, kSize.width(), kSize.height(),
+                qPrintable(folder));
+    const std::vector<timelapse::TimedPicture> pictures = makePictures(folder);
+    const QString oursFile = temporary.filePath(QStringLiteral("ours.mp4"));
+    const QString theirsFile = temporary.filePath(QStringLiteral("ffmpeg.mp4"));
+    const int rounds = qEnvironmentVariableIntValue("KORONCAM_BENCH_TIMELAPSE_ROUNDS") > 0
+                           ? qEnvironmentVariableIntValue("KORONCAM_BENCH_TIMELAPSE_ROUNDS")
+                           : kRounds;
 
     std::printf("%d pictures to MP4 at %d frames/s; %d rounds\n\n", kPictures, kFramesPerSecond,
-                kRounds);
+                rounds);
     std::printf("%-6s %10s %10s %14s %14s\n", "round", "export s", "ffmpeg s", "export CPU s",
                 "ffmpeg CPU s");
     std::vector<double> ours, theirs;
     bool videosRight = true;
-    for (int round = 0; round < kRounds; ++round) {  // interleaved, so drift hits both
+    for (int round = 0; round < rounds; ++round) {  // interleaved, so drift hits both
         const Timing ffmpeg = timed(RUSAGE_CHILDREN, [&] {
-            run(folder.path(), QStringLiteral("ffmpeg"),
+            run(folder, QStringLiteral("ffmpeg"),
                 {"-y", "-v", "error", "-framerate", QString::number(kFramesPerSecond),
                  "-pattern_type", "glob", "-i", "kcPic*.png", "-c:v", "libx264", "-pix_fmt",
                  "yuv420p", theirsFile});

@@ -15,8 +15,8 @@ namespace {
 
 const QSize kPictureSize(386, 300);
 // Pictures are read in batches, each on a thread of its own, a few batches ahead.
-constexpr qsizetype kBatch = 8;
-constexpr size_t kBatchesAhead = 3;
+constexpr qsizetype kBatch = 16;
+constexpr size_t kBatchesAhead = 4;
 // A held picture is given to the encoder in chunks, so that a cancel is seen within a chunk.
 constexpr int64_t kChunk = 60;
 
