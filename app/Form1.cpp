@@ -24,6 +24,7 @@
 #include "png/frmPng.h"
 #include "settings/IniManage.h"
 #include "settings/SettingsFile.h"
+#include "viewer/ExportDialog.h"
 #include "viewer/frmView.h"
 
 namespace {
@@ -528,6 +529,10 @@ void Form1::mnuView_Click() {
     // One window, not modal: shooting goes on while it is open, and it stays until closed.
     if (!view_) {
         view_ = new frmView([] { return currentSettings().path; }, this);
+        view_->setExportHandler(
+            [view = view_](const std::vector<timelapse::TimedPicture>& pictures, int from, int to) {
+                viewer::openExportDialog(view, pictures, from, to);
+            });
     }
     view_->show();
     view_->raise();

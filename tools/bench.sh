@@ -24,7 +24,8 @@ summary=$(mktemp)
 failed=0
 # Those that create and delete tens of thousands of files run last: for a while after them the
 # file system is slow to make new files, which would be charged to the benchmarks that follow.
-# bench_portal and bench_screencast run below, inside the test desktops.
+# bench_portal and bench_screencast run below, inside the test desktops. bench_timelapse runs ffmpeg
+# and ffprobe (installed with the test packages) on the pictures it makes.
 benches=()
 for bench in build-bench/bench_*; do
     case "$(basename "$bench")" in

@@ -4,17 +4,20 @@
 set -euo pipefail
 
 run_packages=(build-essential cmake pkg-config qt6-base-dev libx11-dev libxext-dev
-              libpipewire-0.3-dev libdeflate-dev zlib1g-dev fonts-noto-cjk)
+              libpipewire-0.3-dev libdeflate-dev zlib1g-dev fonts-noto-cjk
+              libavformat-dev libavcodec-dev libswscale-dev libavutil-dev)
 # Making the Debian package: dpkg-shlibdeps reads its dependencies from the binaries.
 package_packages=(dpkg-dev)
 # The tests also check the package with lintian, desktop-file-validate and appstreamcli, and start
 # Wayland desktops headless: sway with the wlroots portal (which takes its screenshots with
 # grim), mutter with the GNOME portal, PipeWire for the screen stream, and a private session bus.
+# ffmpeg and ffprobe check the time-lapse videos and are the time-lapse benchmark's baseline.
 test_packages=(libgtest-dev libpng-dev libbenchmark-dev xvfb xauth openbox
                xdotool x11-utils clang libclang-rt-14-dev lintian desktop-file-utils appstream
                dbus-daemon dbus-user-session sway xwayland mutter pipewire pipewire-bin wireplumber
                xdg-desktop-portal xdg-desktop-portal-wlr xdg-desktop-portal-gtk grim
-               xdg-desktop-portal-gnome libglib2.0-bin zenity at-spi2-core python3-pyatspi)
+               xdg-desktop-portal-gnome libglib2.0-bin zenity at-spi2-core python3-pyatspi
+               ffmpeg)
 
 wanted=("${run_packages[@]}")
 if [ "${1:-run}" = package ] || [ "${1:-run}" = test ]; then

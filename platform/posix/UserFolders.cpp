@@ -7,6 +7,8 @@
 #include <unistd.h>
 #include <QFile>
 
+#include "platform/VideoFolder.h"
+
 namespace platform {
 namespace {
 
@@ -103,13 +105,28 @@ QByteArray userDir(const QString& home, const QByteArray& userDirs, const char* 
     return folder;
 }
 
-QString picturesFolder(const QString& home, const QByteArray& userDirs) {
-    const QByteArray folder = userDir(home, userDirs, "XDG_PICTURES_DIR", "Pictures");
+namespace {
+
+// The folder of `key` as a path the program can keep in its text settings; a name that is not
+// UTF-8 cannot be kept there, so the usual folder serves then.
+QString decodedUserDir(const QString& home, const QByteArray& userDirs, const char* key,
+                       const char* fallbackName) {
+    const QByteArray folder = userDir(home, userDirs, key, fallbackName);
     const QString decoded = QFile::decodeName(folder);
     if (QFile::encodeName(decoded) != folder) {
-        return home + QStringLiteral("/Pictures");
+        return home + QLatin1Char('/') + QLatin1String(fallbackName);
     }
     return decoded;
+}
+
+}  // namespace
+
+QString picturesFolder(const QString& home, const QByteArray& userDirs) {
+    return decodedUserDir(home, userDirs, "XDG_PICTURES_DIR", "Pictures");
+}
+
+QString videosFolder(const QString& home, const QByteArray& userDirs) {
+    return decodedUserDir(home, userDirs, "XDG_VIDEOS_DIR", "Videos");
 }
 
 bool canWrite(const QString& folder) {
@@ -146,6 +163,18 @@ int makeFolders(const QString& path, unsigned mode) {
         return errno;
     }
     return S_ISDIR(info.st_mode) ? 0 : ENOTDIR;
+}
+
+QString userVideosFolder() {
+    const QString home = homeFolder();
+    QByteArray userDirs;
+    const QString config = configHome(home, qEnvironmentVariable("XDG_CONFIG_HOME"));
+    if (QFile file(config + QStringLiteral("/user-dirs.dirs")); file.open(QIODevice::ReadOnly)) {
+        userDirs = file.readAll();
+    }
+    const QString videos = videosFolder(home, userDirs);
+    makeFolders(videos, 0777);  // a fresh home may not have one yet; the export says if it fails
+    return videos;
 }
 
 }  // namespace platform

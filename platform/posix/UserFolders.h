@@ -22,6 +22,10 @@ QByteArray userDir(const QString& home, const QByteArray& userDirs, const char* 
 // default serves then, rather than another folder that only looks like it.
 QString picturesFolder(const QString& home, const QByteArray& userDirs);
 
+// The videos folder, by the same reading over the XDG_VIDEOS_DIR line; `home` + "/Videos" when
+// the text names none.
+QString videosFolder(const QString& home, const QByteArray& userDirs);
+
 // True when the current user may create files in `folder`.
 bool canWrite(const QString& folder);
 
