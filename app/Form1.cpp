@@ -531,7 +531,7 @@ void Form1::mnuView_Click() {
         view_ = new frmView([] { return currentSettings().path; }, this);
         view_->setExportHandler(
             [view = view_](const std::vector<timelapse::TimedPicture>& pictures, int from, int to) {
-                viewer::openExportDialog(view, pictures, from, to);
+                openExportDialog(view, pictures, from, to);
             });
     }
     view_->show();
