@@ -95,9 +95,9 @@ struct X11Screen::Connection {
     ~Connection();
     // The corner of the screen that rootAttributes describe, or a null image.
     QImage capture();
-    QImage captureShared(const XWindowAttributes& root, const QSize& area);
+    QImage captureShared(const QSize& area);
     QImage captureGetImage(const QSize& area);
-    bool createSegment(const XWindowAttributes& root, const QSize& area);
+    bool createSegment(const QSize& area);
     void releaseSegment();
 
     bool readProperty(Window window, Atom property, Atom type, int format, Property& out);
@@ -184,15 +184,16 @@ X11Screen::Connection::~Connection() {
 }
 
 QImage X11Screen::Connection::capture() {
-    const XWindowAttributes& root = rootAttributes;
-    if (root.visual->c_class != TrueColor || (root.depth != 24 && root.depth != 32)) {
+    const XWindowAttributes& screen = rootAttributes;
+    if (screen.visual->c_class != TrueColor || (screen.depth != 24 && screen.depth != 32)) {
         return {};
     }
     // Only the corner that a picture keeps is read and converted; a smaller screen is read whole.
-    const QSize area(std::min(root.width, kPictureWidth), std::min(root.height, kPictureHeight));
+    const QSize area(std::min(screen.width, kPictureWidth),
+                     std::min(screen.height, kPictureHeight));
     if (sharedMemoryUsable) {
         last = CaptureMethod::SharedMemory;
-        QImage picture = captureShared(root, area);
+        QImage picture = captureShared(area);
         if (!picture.isNull() || lost) {
             return picture;
         }
@@ -202,12 +203,11 @@ QImage X11Screen::Connection::capture() {
     return captureGetImage(area);
 }
 
-QImage X11Screen::Connection::captureShared(const XWindowAttributes& rootAttributes,
-                                            const QSize& area) {
+QImage X11Screen::Connection::captureShared(const QSize& area) {
     if (shared != nullptr && (shared->width != area.width() || shared->height != area.height())) {
         releaseSegment();
     }
-    if (shared == nullptr && !createSegment(rootAttributes, area)) {
+    if (shared == nullptr && !createSegment(area)) {
         sharedMemoryUsable = false;
         return {};
     }
@@ -231,13 +231,12 @@ QImage X11Screen::Connection::captureGetImage(const QSize& area) {
     return result;
 }
 
-bool X11Screen::Connection::createSegment(const XWindowAttributes& rootAttributes,
-                                          const QSize& area) {
+bool X11Screen::Connection::createSegment(const QSize& area) {
     if (!XShmQueryExtension(display)) {
         return false;
     }
-    shared = XShmCreateImage(display, rootAttributes.visual, rootAttributes.depth, ZPixmap, nullptr,
-                             &segment, unsigned(area.width()), unsigned(area.height()));
+    shared = XShmCreateImage(display, rootAttributes.visual, rootAttributes.depth, ZPixmap,
+                             nullptr, &segment, unsigned(area.width()), unsigned(area.height()));
     if (shared == nullptr) {
         return false;
     }
