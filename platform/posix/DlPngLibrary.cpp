@@ -55,10 +55,9 @@ int16_t DlPngLibrary::pixelsToPng(const QImage& picture, const QString& pngPath,
         return PNGSAVER_ERR_NO_LIBRARY;
     }
     const QImage rgb = picture.convertToFormat(QImage::Format_RGB32);
-    const int16_t result =
-        pixelsEntry_(rgb.constBits(), uint32_t(rgb.width()), uint32_t(rgb.height()),
-                     uint32_t(rgb.bytesPerLine()), pngPath.toUtf8().constData(),
-                     options.toUtf8().constData());
+    const int16_t result = pixelsEntry_(rgb.constBits(), uint32_t(rgb.width()),
+                                        uint32_t(rgb.height()), uint32_t(rgb.bytesPerLine()),
+                                        pngPath.toUtf8().constData(), options.toUtf8().constData());
     if (result == PNGSAVER_OK) {
         reportOwnChange(pngPath);
     }

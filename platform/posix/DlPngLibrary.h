@@ -7,8 +7,8 @@
 namespace platform {
 
 // libpngsaver.so, loaded on first use from the program's folder, else by its bare name from the
-// system's library folders; BmpToPng and PixelsToPng are resolved once. A library that cannot be loaded is tried
-// again at the next call, so one put in place later is found.
+// system's library folders; BmpToPng and PixelsToPng are resolved once. A library that cannot be
+// loaded is tried again at the next call, so one put in place later is found.
 class DlPngLibrary : public PngLibrary {
 public:
     // `appFolder` is the program's folder, searched first.

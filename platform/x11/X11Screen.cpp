@@ -218,8 +218,8 @@ QImage X11Screen::Connection::captureShared(const QSize& area) {
 }
 
 QImage X11Screen::Connection::captureGetImage(const QSize& area) {
-    XImage* image = XGetImage(display, root, 0, 0, unsigned(area.width()),
-                              unsigned(area.height()), AllPlanes, ZPixmap);
+    XImage* image = XGetImage(display, root, 0, 0, unsigned(area.width()), unsigned(area.height()),
+                              AllPlanes, ZPixmap);
     if (image == nullptr) {
         return {};
     }
@@ -235,8 +235,8 @@ bool X11Screen::Connection::createSegment(const QSize& area) {
     if (!XShmQueryExtension(display)) {
         return false;
     }
-    shared = XShmCreateImage(display, rootAttributes.visual, rootAttributes.depth, ZPixmap,
-                             nullptr, &segment, unsigned(area.width()), unsigned(area.height()));
+    shared = XShmCreateImage(display, rootAttributes.visual, rootAttributes.depth, ZPixmap, nullptr,
+                             &segment, unsigned(area.width()), unsigned(area.height()));
     if (shared == nullptr) {
         return false;
     }

@@ -19,7 +19,8 @@ protected:
         form->Timer1_Timer();
         const QStringList stored = pictures();
         EXPECT_EQ(stored.size(), 1);
-        const QByteArray png = stored.isEmpty() ? QByteArray() : readFile(pictureFolder() + stored[0]);
+        const QByteArray png =
+            stored.isEmpty() ? QByteArray() : readFile(pictureFolder() + stored[0]);
         QFile::remove(pictureFolder() + stored.value(0));
         return png;
     }

@@ -32,9 +32,9 @@ TEST(PixelsToPng, WritesTheSameFileAsTheBmpWay) {
             SCOPED_TRACE(std::to_string(picture.width) + " " + options);
             TempFolder folder;
             writeFile(folder.file("in.bmp"), makeBmp(picture));
-            ASSERT_EQ(BmpToPng(folder.file("in.bmp").c_str(), folder.file("bmp.png").c_str(),
-                               options),
-                      PNGSAVER_OK);
+            ASSERT_EQ(
+                BmpToPng(folder.file("in.bmp").c_str(), folder.file("bmp.png").c_str(), options),
+                PNGSAVER_OK);
             const uint32_t stride = picture.width * 4 + 8;
             const std::vector<uint8_t> pixels = bgrx(picture, stride);
             ASSERT_EQ(PixelsToPng(pixels.data(), picture.width, picture.height, stride,

@@ -55,12 +55,12 @@ TEST_P(X11CornerTest, PictureIsTheScreensCornerExactly) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Screens, X11CornerTest,
-    testing::Values(Case{{320, 240}, CaptureMethod::SharedMemory},
-                    Case{{320, 240}, CaptureMethod::GetImage},
-                    Case{{350, 600}, CaptureMethod::SharedMemory},  // narrower, taller
-                    Case{{1024, 768}, CaptureMethod::SharedMemory},
-                    Case{{1024, 768}, CaptureMethod::GetImage}));
+INSTANTIATE_TEST_SUITE_P(Screens, X11CornerTest,
+                         testing::Values(Case{{320, 240}, CaptureMethod::SharedMemory},
+                                         Case{{320, 240}, CaptureMethod::GetImage},
+                                         Case{{350, 600},
+                                              CaptureMethod::SharedMemory},  // narrower, taller
+                                         Case{{1024, 768}, CaptureMethod::SharedMemory},
+                                         Case{{1024, 768}, CaptureMethod::GetImage}));
 
 }  // namespace

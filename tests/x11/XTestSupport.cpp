@@ -190,9 +190,10 @@ void TestWindows::showOnRoot(const QImage& picture) {
     const auto height = unsigned(picture.height());
     const Pixmap pixmap = XCreatePixmap(display, impl_->root, width, height, depth);
     // Xlib only reads the pixels here; XDestroyImage must not free Qt's memory.
-    XImage* image = XCreateImage(display, DefaultVisual(display, screen), depth, ZPixmap, 0,
-                                 const_cast<char*>(reinterpret_cast<const char*>(picture.constBits())),
-                                 width, height, 32, int(picture.bytesPerLine()));
+    XImage* image =
+        XCreateImage(display, DefaultVisual(display, screen), depth, ZPixmap, 0,
+                     const_cast<char*>(reinterpret_cast<const char*>(picture.constBits())), width,
+                     height, 32, int(picture.bytesPerLine()));
     ASSERT_NE(image, nullptr);
     XPutImage(display, pixmap, DefaultGC(display, screen), image, 0, 0, 0, 0, width, height);
     image->data = nullptr;
@@ -249,8 +250,8 @@ std::string PrivateServer::start(QSize size) {
         const int quiet = ::open("/dev/null", O_WRONLY);
         dup2(quiet, 1);
         dup2(quiet, 2);
-        execlp("Xvfb", "Xvfb", "-displayfd", "3", "-nolisten", "tcp", "-screen", "0", screen.c_str(),
-               static_cast<char*>(nullptr));
+        execlp("Xvfb", "Xvfb", "-displayfd", "3", "-nolisten", "tcp", "-screen", "0",
+               screen.c_str(), static_cast<char*>(nullptr));
         _exit(127);
     }
     close(ready[1]);
