@@ -1,6 +1,8 @@
 #include "app/BmpFile.h"
 
+#include <bit>
 #include <cstdint>
+#include <cstring>
 
 #include "platform/Errors.h"
 #include "platform/AtomicFile.h"
@@ -25,7 +27,9 @@ void put32(char* at, uint32_t value) {
 }  // namespace
 
 QByteArray encodeBmp(const QImage& image) {
-    const QImage rgb = image.convertToFormat(QImage::Format_RGB888);
+    // A picture box keeps RGB32: its pixels are read as they are, without a converted copy.
+    const bool rgb32 = image.format() == QImage::Format_RGB32;
+    const QImage rgb = rgb32 ? image : image.convertToFormat(QImage::Format_RGB888);
     const int width = rgb.width();
     const int height = rgb.height();
     const int stride = (width * 3 + 3) & ~3;
@@ -48,8 +52,25 @@ QByteArray encodeBmp(const QImage& image) {
     put32(out + 42, 3780);
 
     for (int y = 0; y < height; ++y) {
-        const uchar* src = rgb.constScanLine(y);
         char* dst = out + offset + static_cast<qsizetype>(height - 1 - y) * stride;
+        if (rgb32) {
+            const auto* src = reinterpret_cast<const QRgb*>(rgb.constScanLine(y));
+            int x = 0;
+            if constexpr (std::endian::native == std::endian::little) {
+                // In memory such a pixel is blue, green, red and one more byte, which the next
+                // pixel's store overwrites: all but the row's last pixel go in one store each.
+                for (; x + 1 < width; ++x) {
+                    std::memcpy(dst + 3 * x, src + x, 4);
+                }
+            }
+            for (; x < width; ++x) {
+                dst[3 * x + 0] = static_cast<char>(qBlue(src[x]));
+                dst[3 * x + 1] = static_cast<char>(qGreen(src[x]));
+                dst[3 * x + 2] = static_cast<char>(qRed(src[x]));
+            }
+            continue;
+        }
+        const uchar* src = rgb.constScanLine(y);
         for (int x = 0; x < width; ++x) {
             dst[3 * x + 0] = static_cast<char>(src[3 * x + 2]);  // BMP keeps blue first
             dst[3 * x + 1] = static_cast<char>(src[3 * x + 1]);

@@ -359,20 +359,27 @@ void Form1::TakeShot() {
     }
     Picture1->setPicture(picture);
     const QString name = Makename();
-    try {
-        app::saveBmp(Picture1->image(), name);
-    } catch (const platform::Error& e) {
-        message(this, e.message() + QStringLiteral("\r\n撮影を停止します。"));
-        stopShooting();
-        return;
-    }
-    if (currentSettings().runpng) {
-        const QString pngName = name.left(name.size() - 4) + QStringLiteral(".png");
-        if (platform::pngLibrary().bmpToPng(name, pngName, QStringLiteral("c6")) != 0) {
-            message(this, QStringLiteral("png変換でエラーがでました\r\n処理を中止します"));
+    const QString pngName = name.left(name.size() - 4) + QStringLiteral(".png");
+    // With PNG at once the picture goes from memory straight into its PNG file. Where that
+    // fails, it takes the way through the BMP file, which then stays when the conversion fails.
+    const bool pngWritten =
+        currentSettings().runpng &&
+        platform::pngLibrary().pixelsToPng(Picture1->image(), pngName, QStringLiteral("c6")) == 0;
+    if (!pngWritten) {
+        try {
+            app::saveBmp(Picture1->image(), name);
+        } catch (const platform::Error& e) {
+            message(this, e.message() + QStringLiteral("\r\n撮影を停止します。"));
+            stopShooting();
             return;
         }
-        removeOrSay(this, name);
+        if (currentSettings().runpng) {
+            if (platform::pngLibrary().bmpToPng(name, pngName, QStringLiteral("c6")) != 0) {
+                message(this, QStringLiteral("png変換でエラーがでました\r\n処理を中止します"));
+                return;
+            }
+            removeOrSay(this, name);
+        }
     }
     mypbar.Value(mypbar.Value() - 1);
     platform::ui().doEvents();

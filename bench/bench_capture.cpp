@@ -1,8 +1,8 @@
-// The cost of one capture of the whole screen: MIT-SHM, the plain XGetImage request, Qt's own
-// QScreen::grabWindow, and on a Wayland desktop the copy of the ScreenCast stream's newest frame
-// (what pressPrintScreen does there, the stream itself runs on). Medians of repeated runs, with
-// ratios against XGetImage measured in the same run. Run it under an X server of the wanted size
-// (Xvfb :N -screen 0 1920x1080x24).
+// The cost of one capture: MIT-SHM and the plain XGetImage request of the corner a picture keeps
+// (what pressPrintScreen reads), Qt's own QScreen::grabWindow of the whole screen, and the copy of
+// a ScreenCast frame of the corner's size (what pressPrintScreen does on a Wayland desktop, the
+// stream itself runs on). Medians of repeated runs, with ratios against XGetImage measured in the
+// same run. Run it under an X server of the wanted size (Xvfb :N -screen 0 1920x1080x24).
 #include <cstdio>
 #include <cstdlib>
 #include <map>
@@ -128,10 +128,11 @@ int main(int argc, char** argv) {
             "reachable)\n");
         return 0;
     }
-    rootSize = plainScreen->clipboardPicture().size();
+    rootSize = plainScreen->clipboardPicture().size();  // the corner a picture keeps
     setenv("QT_QPA_PLATFORM", "xcb", 1);  // Qt's grab is measured on the same X server
     QGuiApplication app(argc, argv);
-    std::printf("screen %d x %d\n", rootSize.width(), rootSize.height());
+    std::printf("corner %d x %d (Qt's grab takes the whole screen)\n", rootSize.width(),
+                rootSize.height());
 
     MedianReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
@@ -146,7 +147,7 @@ int main(int argc, char** argv) {
     for (const auto& [name, median] : reporter.medians) {
         std::printf("  %-16s %8.3f ms  %6.3f x\n", name.c_str(), median, median / baseline->second);
         if (name != "BM_XGetImage") {
-            std::printf("SUMMARY|capture %d x %d, %s|%.3f ms|XGetImage|%.3f ms|%.3fx|-|-\n",
+            std::printf("SUMMARY|capture of %d x %d, %s|%.3f ms|XGetImage|%.3f ms|%.3fx|-|-\n",
                         rootSize.width(), rootSize.height(), name.c_str() + 3, median,
                         baseline->second, median / baseline->second);
         }

@@ -45,7 +45,8 @@ public:
     // Ends the run of pictures: closes what openCapture opened, or gives up on an open in
     // progress. Harmless when nothing is open.
     virtual void closeCapture() = 0;
-    // Captures the whole screen into this layer's own clipboard slot; the desktop's clipboard is
+    // Captures the screen's top-left corner of kPictureWidth x kPictureHeight (the whole screen
+    // where it is smaller) into this layer's own clipboard slot; the desktop's clipboard is
     // never touched. Returns false when no picture could be taken (nothing open, no frame yet).
     // It may wait for the desktop; window events keep running meanwhile.
     virtual bool pressPrintScreen() = 0;

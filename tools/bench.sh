@@ -2,10 +2,11 @@
 # Builds the benchmarks optimised (build-bench/), runs every one of them and prints one table:
 # each figure beside its baseline measured in the same run, the ratio, the bar and whether it holds.
 # Starts a private 1920x1080 X server for the capture figures when none is given, and headless
-# Wayland desktops for the desktop portal's figures.
+# Wayland desktops for the desktop portal's figures. bench_whole_picture starts an X server of its
+# own, whose root window shows a real screen picture, and runs the built program and ffmpeg there.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-tools/deps.sh test
+tools/deps.sh bench
 cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DKORONCAM_BENCH=ON >/dev/null
 cmake --build build-bench -j"$(nproc)" >/dev/null
 

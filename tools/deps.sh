@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building, running and testing need; only those missing.
-# Usage: tools/deps.sh run|package|test
+# Usage: tools/deps.sh run|package|test|bench
 set -euo pipefail
 
 run_packages=(build-essential cmake pkg-config qt6-base-dev libx11-dev libxext-dev
@@ -18,13 +18,19 @@ test_packages=(libgtest-dev libpng-dev libbenchmark-dev xvfb xauth openbox
                xdg-desktop-portal xdg-desktop-portal-wlr xdg-desktop-portal-gtk grim
                xdg-desktop-portal-gnome libglib2.0-bin zenity at-spi2-core python3-pyatspi
                ffmpeg)
+# The whole-program benchmark sets the program beside ffmpeg's screen grab, and can record a
+# profile of it with perf.
+bench_packages=(ffmpeg linux-perf)
 
 wanted=("${run_packages[@]}")
-if [ "${1:-run}" = package ] || [ "${1:-run}" = test ]; then
+if [ "${1:-run}" = package ] || [ "${1:-run}" = test ] || [ "${1:-run}" = bench ]; then
     wanted+=("${package_packages[@]}")
 fi
-if [ "${1:-run}" = test ]; then
+if [ "${1:-run}" = test ] || [ "${1:-run}" = bench ]; then
     wanted+=("${test_packages[@]}")
+fi
+if [ "${1:-run}" = bench ]; then
+    wanted+=("${bench_packages[@]}")
 fi
 
 missing=()

@@ -27,6 +27,12 @@ PictureBox::PictureBox(QWidget* parent, const QRectF& outerTwips, const QColor& 
 }
 
 void PictureBox::setPicture(const QImage& picture) {
+    // A picture of the inner area's very size and format is shown as it is, without a copy.
+    if (picture.size() == image_.size() && picture.format() == image_.format()) {
+        image_ = picture;
+        update(contentsRect());
+        return;
+    }
     QPainter painter(&image_);
     painter.fillRect(image_.rect(), background_);
     painter.drawImage(0, 0, picture);

@@ -84,16 +84,20 @@ struct X11Screen::Connection {
     bool lost = false;  // the server has gone away
     int error = 0;      // the first X error of the running call
     bool sharedMemoryUsable = true;
-    XImage* shared = nullptr;  // the shared-memory image, made once per root size
+    XImage* shared = nullptr;  // the shared-memory image, made once per captured size
     XShmSegmentInfo segment{};
     bool attachedOnServer = false;
     QImage picture;
     StageHook hook;
+    XWindowAttributes rootAttributes{};
+    bool rootKnown = false;  // rootAttributes hold; ConfigureNotify on the root makes them stale
 
     ~Connection();
-    QImage captureShared(const XWindowAttributes& root);
-    QImage captureGetImage(const XWindowAttributes& root);
-    bool createSegment(const XWindowAttributes& root);
+    // The corner of the screen that rootAttributes describe, or a null image.
+    QImage capture();
+    QImage captureShared(const QSize& area);
+    QImage captureGetImage(const QSize& area);
+    bool createSegment(const QSize& area);
     void releaseSegment();
 
     bool readProperty(Window window, Atom property, Atom type, int format, Property& out);
@@ -179,12 +183,31 @@ X11Screen::Connection::~Connection() {
     XCloseDisplay(display);  // safe after a lost connection too: Xlib then only frees
 }
 
-QImage X11Screen::Connection::captureShared(const XWindowAttributes& rootAttributes) {
-    if (shared != nullptr &&
-        (shared->width != rootAttributes.width || shared->height != rootAttributes.height)) {
+QImage X11Screen::Connection::capture() {
+    const XWindowAttributes& screen = rootAttributes;
+    if (screen.visual->c_class != TrueColor || (screen.depth != 24 && screen.depth != 32)) {
+        return {};
+    }
+    // Only the corner that a picture keeps is read and converted; a smaller screen is read whole.
+    const QSize area(std::min(screen.width, kPictureWidth),
+                     std::min(screen.height, kPictureHeight));
+    if (sharedMemoryUsable) {
+        last = CaptureMethod::SharedMemory;
+        QImage picture = captureShared(area);
+        if (!picture.isNull() || lost) {
+            return picture;
+        }
+        error = 0;  // the plain request may still work
+    }
+    last = CaptureMethod::GetImage;
+    return captureGetImage(area);
+}
+
+QImage X11Screen::Connection::captureShared(const QSize& area) {
+    if (shared != nullptr && (shared->width != area.width() || shared->height != area.height())) {
         releaseSegment();
     }
-    if (shared == nullptr && !createSegment(rootAttributes)) {
+    if (shared == nullptr && !createSegment(area)) {
         sharedMemoryUsable = false;
         return {};
     }
@@ -194,8 +217,8 @@ QImage X11Screen::Connection::captureShared(const XWindowAttributes& rootAttribu
     return toImage(layoutOf(*shared), reinterpret_cast<const unsigned char*>(shared->data));
 }
 
-QImage X11Screen::Connection::captureGetImage(const XWindowAttributes& rootAttributes) {
-    XImage* image = XGetImage(display, root, 0, 0, rootAttributes.width, rootAttributes.height,
+QImage X11Screen::Connection::captureGetImage(const QSize& area) {
+    XImage* image = XGetImage(display, root, 0, 0, unsigned(area.width()), unsigned(area.height()),
                               AllPlanes, ZPixmap);
     if (image == nullptr) {
         return {};
@@ -208,12 +231,12 @@ QImage X11Screen::Connection::captureGetImage(const XWindowAttributes& rootAttri
     return result;
 }
 
-bool X11Screen::Connection::createSegment(const XWindowAttributes& rootAttributes) {
+bool X11Screen::Connection::createSegment(const QSize& area) {
     if (!XShmQueryExtension(display)) {
         return false;
     }
     shared = XShmCreateImage(display, rootAttributes.visual, rootAttributes.depth, ZPixmap, nullptr,
-                             &segment, rootAttributes.width, rootAttributes.height);
+                             &segment, unsigned(area.width()), unsigned(area.height()));
     if (shared == nullptr) {
         return false;
     }
@@ -425,6 +448,8 @@ std::unique_ptr<X11Screen> X11Screen::open(const std::string& displayName,
     connection->last = preferred;
     connection->sharedMemoryUsable = preferred == CaptureMethod::SharedMemory;
     XSetIOErrorExitHandler(display, onConnectionLost, connection.get());
+    // Tells when the screen changes size.
+    XSelectInput(display, connection->root, StructureNotifyMask);
 
     std::array<char*, kAtomCount> names = {
         const_cast<char*>("_NET_SUPPORTED"),     const_cast<char*>("_NET_SUPPORTING_WM_CHECK"),
@@ -466,24 +491,25 @@ bool X11Screen::pressPrintScreen() {
         return false;
     }
     ErrorTrap trap(c);
-    XWindowAttributes root;
-    if (!XGetWindowAttributes(c.display, c.root, &root) || !trap.ok()) {
-        return false;
+    // The root's size and visual are asked again only once the screen has changed, so that a
+    // picture costs no round trip for them; a capture that fails on what was known asks anew.
+    XEvent event;
+    while (XCheckTypedWindowEvent(c.display, c.root, ConfigureNotify, &event)) {
+        c.rootKnown = false;
     }
-    if (root.visual->c_class != TrueColor || (root.depth != 24 && root.depth != 32)) {
-        return false;
-    }
-    if (c.sharedMemoryUsable) {
-        c.picture = c.captureShared(root);
-        c.last = CaptureMethod::SharedMemory;
-        if (!c.picture.isNull() || c.lost) {
+    for (bool known = c.rootKnown;; known = false) {
+        if (!known) {
+            c.rootKnown = XGetWindowAttributes(c.display, c.root, &c.rootAttributes) && trap.ok();
+            if (!c.rootKnown) {
+                return false;
+            }
+        }
+        c.picture = c.capture();
+        if (!c.picture.isNull() || c.lost || !known) {
             return !c.picture.isNull();
         }
         trap.forget();
     }
-    c.picture = c.captureGetImage(root);
-    c.last = CaptureMethod::GetImage;
-    return !c.picture.isNull();
 }
 
 QImage X11Screen::clipboardPicture() {

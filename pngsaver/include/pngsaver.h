@@ -12,6 +12,16 @@
  *          passes "c6". At levels 1 to 10 a photograph is coded without matches (literal-only)
  *          where a sample of its rows shows that to be smaller.
  *
+ * int16_t PixelsToPng(const uint8_t* pixels, uint32_t width, uint32_t height, uint32_t stride,
+ *                     const char* pngPath, const char* options);
+ *
+ * Writes the same PNG file that BmpToPng writes from a BMP of these pixels, from pixels held in
+ * memory, so that no BMP need be written and read back. pixels: `height` rows, the top row first,
+ * `stride` bytes apart; each pixel 4 bytes: blue, green, red, unused (a 32-bit BMP's pixel, and
+ * Qt's Format_RGB32 on a little-endian machine). pngPath and options as for BmpToPng.
+ * PNGSAVER_ERR_BAD_BMP here means: pixels NULL, width or height 0, more than 2^28 pixels, or a
+ * stride shorter than a row.
+ *
  * Calls from different threads may run at the same time. Each thread keeps the memory of its last
  * conversion (about twice the size of the BMP) for the next one.
  *
@@ -44,6 +54,10 @@ extern "C" {
 
 __attribute__((visibility("default"))) int16_t BmpToPng(const char* bmpPath, const char* pngPath,
                                                         const char* options);
+__attribute__((visibility("default"))) int16_t PixelsToPng(const uint8_t* pixels, uint32_t width,
+                                                           uint32_t height, uint32_t stride,
+                                                           const char* pngPath,
+                                                           const char* options);
 
 #ifdef __cplusplus
 }

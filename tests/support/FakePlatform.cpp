@@ -70,14 +70,29 @@ bool FakeScreen::activateWindow(const QString& title) {
     return false;
 }
 
-int16_t FakePngLibrary::bmpToPng(const QString& bmpPath, const QString& pngPath,
-                                 const QString& options) {
-    calls.push_back({bmpPath, pngPath, options});
+int16_t FakePngLibrary::record(const Call& call) {
+    calls.push_back(call);
     if (beforeCall) {
         beforeCall();
     }
-    if (failWith != 0) {
-        return failWith;
+    return failWith;
+}
+
+int16_t FakePngLibrary::pixelsToPng(const QImage& picture, const QString& pngPath,
+                                    const QString& options) {
+    if (const int16_t failure = record({QString(), pngPath, options})) {
+        return failure;
+    }
+    const QImage rgb = picture.convertToFormat(QImage::Format_RGB32);
+    return PixelsToPng(rgb.constBits(), uint32_t(rgb.width()), uint32_t(rgb.height()),
+                       uint32_t(rgb.bytesPerLine()), pngPath.toUtf8().constData(),
+                       options.toUtf8().constData());
+}
+
+int16_t FakePngLibrary::bmpToPng(const QString& bmpPath, const QString& pngPath,
+                                 const QString& options) {
+    if (const int16_t failure = record({bmpPath, pngPath, options})) {
+        return failure;
     }
     return BmpToPng(bmpPath.toUtf8().constData(), pngPath.toUtf8().constData(),
                     options.toUtf8().constData());

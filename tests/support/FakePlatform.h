@@ -88,7 +88,7 @@ private:
 class FakePngLibrary : public platform::PngLibrary {
 public:
     struct Call {
-        QString bmp, png, options;
+        QString bmp, png, options;  // bmp is empty for a picture given in memory
     };
     std::vector<Call> calls;
     int16_t failWith = 0;  // non-zero: every call fails with this code without converting
@@ -96,6 +96,12 @@ public:
 
     int16_t bmpToPng(const QString& bmpPath, const QString& pngPath,
                      const QString& options) override;
+    int16_t pixelsToPng(const QImage& picture, const QString& pngPath,
+                        const QString& options) override;
+
+private:
+    // Records the call; a non-zero answer when the call is to fail.
+    int16_t record(const Call& call);
 };
 
 class FakeHelp : public platform::Help {

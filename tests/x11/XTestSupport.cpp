@@ -182,6 +182,28 @@ QSize TestWindows::rootSize() {
     return {DisplayWidth(impl_->display, screen), DisplayHeight(impl_->display, screen)};
 }
 
+void TestWindows::showOnRoot(const QImage& picture) {
+    Display* display = impl_->display;
+    const int screen = DefaultScreen(display);
+    const auto depth = unsigned(DefaultDepth(display, screen));
+    const auto width = unsigned(picture.width());
+    const auto height = unsigned(picture.height());
+    const Pixmap pixmap = XCreatePixmap(display, impl_->root, width, height, depth);
+    // Xlib only reads the pixels here; XDestroyImage must not free Qt's memory.
+    XImage* image =
+        XCreateImage(display, DefaultVisual(display, screen), depth, ZPixmap, 0,
+                     const_cast<char*>(reinterpret_cast<const char*>(picture.constBits())), width,
+                     height, 32, int(picture.bytesPerLine()));
+    ASSERT_NE(image, nullptr);
+    XPutImage(display, pixmap, DefaultGC(display, screen), image, 0, 0, 0, 0, width, height);
+    image->data = nullptr;
+    XDestroyImage(image);
+    XSetWindowBackgroundPixmap(display, impl_->root, pixmap);
+    XClearWindow(display, impl_->root);
+    XFreePixmap(display, pixmap);
+    XSync(display, False);
+}
+
 void TestWindows::leaveStaleWindowManagerProperties() {
     Display* display = impl_->display;
     const Window gone = XCreateSimpleWindow(display, impl_->root, 0, 0, 1, 1, 0, 0, 0);
@@ -212,11 +234,13 @@ int pixelsNotOf(const QImage& image, const QRect& area, const QColor& colour) {
     return wrong;
 }
 
-std::string PrivateServer::start() {
+std::string PrivateServer::start(QSize size) {
     int ready[2];
     if (pipe(ready) != 0) {
         return {};
     }
+    const std::string screen =
+        std::to_string(size.width()) + "x" + std::to_string(size.height()) + "x24";
     const pid_t pid = fork();
     if (pid == 0) {
         // The server goes with this process, even when a test crashes. Xvfb picks a free display
@@ -226,8 +250,8 @@ std::string PrivateServer::start() {
         const int quiet = ::open("/dev/null", O_WRONLY);
         dup2(quiet, 1);
         dup2(quiet, 2);
-        execlp("Xvfb", "Xvfb", "-displayfd", "3", "-nolisten", "tcp", "-screen", "0", "320x240x24",
-               static_cast<char*>(nullptr));
+        execlp("Xvfb", "Xvfb", "-displayfd", "3", "-nolisten", "tcp", "-screen", "0",
+               screen.c_str(), static_cast<char*>(nullptr));
         _exit(127);
     }
     close(ready[1]);

@@ -8,6 +8,7 @@
 #include <QColor>
 #include <QImage>
 #include <QRect>
+#include <QSize>
 #include <QString>
 
 #include "support/XWindow.h"
@@ -39,6 +40,9 @@ public:
     // Leaves the root properties that a window manager sets, as one that ended without cleaning
     // up would: naming a check window that no longer exists and no clients.
     void leaveStaleWindowManagerProperties();
+    // Shows `picture` (Format_RGB32) on the root window from its top-left corner, as its
+    // background.
+    void showOnRoot(const QImage& picture);
 
     struct Impl;
 
@@ -58,8 +62,9 @@ public:
     PrivateServer& operator=(const PrivateServer&) = delete;
     ~PrivateServer() { stop(); }
 
-    // The display name (":N"), or an empty text when Xvfb cannot be started here.
-    std::string start();
+    // The display name (":N"), or an empty text when Xvfb cannot be started here. `size` is the
+    // screen's, in pixels.
+    std::string start(QSize size = {320, 240});
     void stop();
 
 private:

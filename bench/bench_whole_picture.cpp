@@ -1,0 +1,326 @@
+// The whole program shooting, as a user runs it: the built KoronCam under a private 1920 x 1080 X
+// server whose root window shows a real screen picture, storing BMP and storing PNG at once, taking
+// turns with ffmpeg's x11grab storing the same corner as PNG once a second, all in this one run.
+// The figure is the CPU time per picture of the program and of the X server, read from /proc
+// (schedstat: nanoseconds on a CPU, user and system, summed over the threads) between the first
+// picture stored and the last, in three rounds; each case counts with its round of the median
+// total. Needs Xvfb, xdotool and ffmpeg (tools/deps.sh bench).
+// With KORONCAM_BENCH_PERF=FOLDER, each case of the program is also recorded there by perf
+// (perf record -g; the last round stays), for `perf report -i FOLDER/bmp.data`; its figures then
+// carry perf's cost.
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <optional>
+#include <thread>
+#include <vector>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+
+// X11 last: its macros break Qt headers.
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+namespace {
+
+using namespace std::chrono_literals;
+
+// The cases take turns, so that a change of the machine's load over the run falls on each alike.
+constexpr int kRounds = 3;
+// Per case and round, counted after the first picture, which starts the clock.
+constexpr int kPictures = 20;
+constexpr int kScreenWidth = 1920;
+constexpr int kScreenHeight = 1080;
+constexpr double kBmpBar = 0.30;
+constexpr double kPngBar = 0.45;
+constexpr double kServerBarMs = 0.5;
+
+// Nanoseconds that the process has run on a CPU, over all its threads.
+double cpuNs(qint64 pid) {
+    double total = 0;
+    const QDir tasks(QStringLiteral("/proc/%1/task").arg(pid));
+    for (const QString& task : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile file(tasks.filePath(task) + QStringLiteral("/schedstat"));
+        if (file.open(QIODevice::ReadOnly)) {
+            total += file.readAll().split(' ').value(0).toDouble();
+        }
+    }
+    return total;
+}
+
+bool waitFor(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
+    const auto end = std::chrono::steady_clock::now() + timeout;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > end) {
+            return false;
+        }
+        std::this_thread::sleep_for(10ms);
+    }
+    return true;
+}
+
+// A private X server of the benchmark's own, its root window showing `background`.
+class Server {
+public:
+    ~Server() {
+        if (display_ != nullptr) {
+            XCloseDisplay(display_);
+        }
+        process_.kill();
+        process_.waitForFinished();
+    }
+
+    bool start(const QImage& background) {
+        int first = 181;
+        if (const char* wanted = std::getenv("KORONCAM_BENCH_DISPLAY")) {
+            first = std::atoi(wanted);
+        }
+        for (int n = first; n < first + 40 && name_.isEmpty(); ++n) {
+            if (!QFile::exists(QStringLiteral("/tmp/.X%1-lock").arg(n))) {
+                name_ = QStringLiteral(":%1").arg(n);
+            }
+        }
+        process_.start(
+            QStringLiteral("Xvfb"),
+            {name_, "-screen", "0", QStringLiteral("%1x%2x24").arg(kScreenWidth).arg(kScreenHeight),
+             "-nolisten", "tcp"});
+        if (!process_.waitForStarted()) {
+            return false;
+        }
+        const QByteArray displayName = name_.toLatin1();
+        waitFor([&] { return (display_ = XOpenDisplay(displayName.constData())) != nullptr; }, 10s);
+        return display_ != nullptr && showBackground(background);
+    }
+
+    QString name() const { return name_; }
+    qint64 pid() const { return process_.processId(); }
+
+private:
+    bool showBackground(const QImage& picture) {
+        const QImage rgb = picture.convertToFormat(QImage::Format_RGB32);
+        const Window root = DefaultRootWindow(display_);
+        const int screen = DefaultScreen(display_);
+        const Pixmap pixmap =
+            XCreatePixmap(display_, root, unsigned(rgb.width()), unsigned(rgb.height()),
+                          unsigned(DefaultDepth(display_, screen)));
+        XImage* image = XCreateImage(
+            display_, DefaultVisual(display_, screen), unsigned(DefaultDepth(display_, screen)),
+            ZPixmap, 0, const_cast<char*>(reinterpret_cast<const char*>(rgb.constBits())),
+            unsigned(rgb.width()), unsigned(rgb.height()), 32, int(rgb.bytesPerLine()));
+        if (image == nullptr) {
+            return false;
+        }
+        XPutImage(display_, pixmap, DefaultGC(display_, screen), image, 0, 0, 0, 0,
+                  unsigned(rgb.width()), unsigned(rgb.height()));
+        image->data = nullptr;  // Qt's memory
+        XDestroyImage(image);
+        XSetWindowBackgroundPixmap(display_, root, pixmap);
+        XClearWindow(display_, root);
+        XFreePixmap(display_, pixmap);
+        XSync(display_, False);
+        return true;
+    }
+
+    QProcess process_;
+    QString name_;
+    Display* display_ = nullptr;
+};
+
+struct PerPicture {
+    double programMs = 0;
+    double serverMs = 0;
+    double total() const { return programMs + serverMs; }
+};
+
+// Counts the files of `folder` matching `pattern` until `kPictures` more have come after the
+// first, and gives the CPU that `pid` and the X server spent meanwhile, per picture.
+std::optional<PerPicture> measure(qint64 pid, const Server& server, const QString& folder,
+                                  const QString& pattern) {
+    const QDir dir(folder);
+    const auto count = [&] { return dir.entryList({pattern}, QDir::Files).size(); };
+    if (!waitFor([&] { return count() >= 1; }, 60s)) {
+        return std::nullopt;
+    }
+    const double program0 = cpuNs(pid);
+    const double server0 = cpuNs(server.pid());
+    const qsizetype first = count();
+    if (!waitFor([&] { return count() >= first + kPictures; }, (kPictures * 3 + 30) * 1s)) {
+        return std::nullopt;
+    }
+    PerPicture result;
+    result.programMs = (cpuNs(pid) - program0) / 1e6 / kPictures;
+    result.serverMs = (cpuNs(server.pid()) - server0) / 1e6 / kPictures;
+    return result;
+}
+
+QString run(const QString& program, const QStringList& arguments, const QString& display) {
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("DISPLAY"), display);
+    process.setProcessEnvironment(environment);
+    process.start(program, arguments);
+    process.waitForFinished(20000);
+    return QString::fromUtf8(process.readAllStandardOutput()).trimmed();
+}
+
+// The program copied with its library into a folder of its own, shooting into its picture folder.
+std::optional<PerPicture> shootWithKoronCam(const Server& server, bool runpng) {
+    QTemporaryDir dir;
+    const QString build = QCoreApplication::applicationDirPath();
+    for (const char* name : {"KoronCam", "libpngsaver.so", "Koro03.hlp"}) {
+        QFile::copy(build + '/' + name, dir.path() + '/' + name);
+    }
+    const QString pictures = dir.path() + QStringLiteral("/bmp/");
+    QDir().mkpath(pictures);
+    QFile settings(dir.path() + QStringLiteral("/KoronCam.ini"));
+    if (!settings.open(QIODevice::WriteOnly)) {
+        return std::nullopt;
+    }
+    settings.write("[init]\nmaxpathsize=1000\npath=" + pictures.toUtf8() +
+                   "\nkcactive=False\nstopiffull=True\nrunpng=" + (runpng ? "True" : "False") +
+                   "\n");
+    settings.close();
+
+    QProcess program;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("DISPLAY"), server.name());
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    program.setProcessEnvironment(environment);
+    program.start(dir.path() + QStringLiteral("/KoronCam"), {});
+    if (!program.waitForStarted()) {
+        return std::nullopt;
+    }
+    // Out of the corner, so that the pictures show the screen as ffmpeg's do; then the start key.
+    const QString window =
+        run(QStringLiteral("xdotool"),
+            {"search", "--sync", "--onlyvisible", "--name", "ころんカメラ"}, server.name())
+            .section('\n', 0, 0);
+    run(QStringLiteral("xdotool"), {"windowmove", "--sync", window, "900", "500"}, server.name());
+    run(QStringLiteral("xdotool"), {"windowfocus", "--sync", window}, server.name());
+    run(QStringLiteral("xdotool"), {"key", "alt+s"}, server.name());
+    QProcess perf;
+    const QString perfFolder = qEnvironmentVariable("KORONCAM_BENCH_PERF");
+    if (!perfFolder.isEmpty()) {
+        perf.start(QStringLiteral("perf"),
+                   {"record", "-g", "-q", "-p", QString::number(program.processId()), "-o",
+                    perfFolder + (runpng ? "/png.data" : "/bmp.data")});
+        perf.waitForStarted();
+    }
+    const auto result =
+        measure(program.processId(), server, pictures,
+                runpng ? QStringLiteral("kcPic*.png") : QStringLiteral("kcPic*.bmp"));
+    if (runpng &&
+        !QDir(pictures).entryList({QStringLiteral("kcPic*.bmp")}, QDir::Files).isEmpty()) {
+        std::printf("  BMP files were left beside the PNG files\n");
+    }
+    if (perf.state() != QProcess::NotRunning) {
+        perf.terminate();  // perf writes its file on SIGTERM
+        perf.waitForFinished();
+    }
+    program.kill();
+    program.waitForFinished();
+    return result;
+}
+
+// ffmpeg storing the same corner as a PNG file once a second.
+std::optional<PerPicture> shootWithFfmpeg(const Server& server) {
+    QTemporaryDir dir;
+    QProcess ffmpeg;
+    ffmpeg.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    ffmpeg.start(QStringLiteral("ffmpeg"),
+                 {"-nostdin", "-loglevel", "error", "-f", "x11grab", "-draw_mouse", "0",
+                  "-framerate", "1", "-video_size", "386x300", "-i", server.name() + "+0,0",
+                  "-frames:v", QString::number(kPictures + 3), dir.path() + "/f%04d.png"});
+    if (!ffmpeg.waitForStarted()) {
+        return std::nullopt;
+    }
+    const auto result = measure(ffmpeg.processId(), server, dir.path(), QStringLiteral("f*.png"));
+    ffmpeg.kill();
+    ffmpeg.waitForFinished();
+    return result;
+}
+
+const char* verdict(bool holds) {
+    return holds ? "PASS" : "FAIL";
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    for (const char* tool : {"Xvfb", "xdotool", "ffmpeg"}) {
+        if (QStandardPaths::findExecutable(QString::fromLatin1(tool)).isEmpty()) {
+            std::printf("bench_whole_picture: skipped: %s is not installed (tools/deps.sh bench)\n",
+                        tool);
+            return 0;
+        }
+    }
+    const QImage background(QStringLiteral(KORONCAM_BENCH_IMAGES "/fhd_a.png"));
+    Server server;
+    if (background.isNull() || !server.start(background)) {
+        std::printf("bench_whole_picture: skipped: no screen picture or no X server\n");
+        return 0;
+    }
+    std::printf("%d pictures per case in %d rounds on %s, %dx%d, root window showing fhd_a.png\n",
+                kPictures * kRounds, kRounds, qPrintable(server.name()), kScreenWidth,
+                kScreenHeight);
+    // Each case's round of the median total, so that one round that the machine's load
+    // disturbed does not decide.
+    std::vector<PerPicture> rounds[3];
+    for (int round = 0; round < kRounds; ++round) {
+        const std::optional<PerPicture> taken[3] = {shootWithKoronCam(server, false),
+                                                    shootWithKoronCam(server, true),
+                                                    shootWithFfmpeg(server)};
+        for (int i = 0; i < 3; ++i) {
+            if (!taken[i]) {
+                std::printf(
+                    "SUMMARY|whole picture, KoronCam against ffmpeg|- (case %d of round %d "
+                    "did not run)|-|-|-|-|FAIL\n",
+                    i + 1, round + 1);
+                return 1;
+            }
+            std::printf("  round %d, case %d: program %.3f ms, X server %.3f ms\n", round + 1,
+                        i + 1, taken[i]->programMs, taken[i]->serverMs);
+            rounds[i].push_back(*taken[i]);
+        }
+    }
+    const auto median = [](std::vector<PerPicture>& all) {
+        std::sort(all.begin(), all.end(),
+                  [](const PerPicture& a, const PerPicture& b) { return a.total() < b.total(); });
+        return all[all.size() / 2];
+    };
+    const PerPicture bmp = median(rounds[0]);
+    const PerPicture png = median(rounds[1]);
+    const PerPicture ffmpegMedian = median(rounds[2]);
+    const PerPicture* ffmpeg = &ffmpegMedian;
+    std::printf("CPU per picture, round of the median total:\n");
+    std::printf("                          program   X server     total   ratio to ffmpeg\n");
+    const auto row = [&](const char* name, const PerPicture& p) {
+        std::printf("  %-22s %8.3f ms %8.3f ms %8.3f ms  %6.3fx\n", name, p.programMs, p.serverMs,
+                    p.total(), p.total() / ffmpeg->total());
+    };
+    row("KoronCam, BMP", bmp);
+    row("KoronCam, PNG at once", png);
+    row("ffmpeg x11grab to PNG", *ffmpeg);
+    bool allHold = true;
+    const auto summary = [&](const char* name, const PerPicture& p, double bar) {
+        const double ratio = p.total() / ffmpeg->total();
+        allHold = allHold && ratio <= bar && p.serverMs <= kServerBarMs;
+        std::printf(
+            "SUMMARY|whole picture CPU, %s (program + X)|%.3f ms|ffmpeg x11grab PNG|%.3f "
+            "ms|%.3fx|<= %.2fx|%s\n",
+            name, p.total(), ffmpeg->total(), ratio, bar, verdict(ratio <= bar));
+        std::printf("SUMMARY|whole picture, X server CPU, %s|%.3f ms|-|-|-|<= %.1f ms|%s\n", name,
+                    p.serverMs, kServerBarMs, verdict(p.serverMs <= kServerBarMs));
+    };
+    summary("BMP", bmp, kBmpBar);
+    summary("PNG at once", png, kPngBar);
+    return allHold ? 0 : 1;
+}
