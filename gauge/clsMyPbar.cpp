@@ -24,6 +24,9 @@ void clsMyPbar::Value(float value) {
     } else if (value < min_) {
         value = min_;
     }
+    if (drawn_ && value == value_) {
+        return;
+    }
     value_ = value;
     // Without a range the fill width would divide by zero: keep the value, draw nothing.
     if (max_ == min_) {
@@ -33,15 +36,18 @@ void clsMyPbar::Value(float value) {
         drawSquares(*box_);
     }
     drawLabel(box_);
+    drawn_ = box_ != nullptr && label_ != nullptr;
 }
 
 void clsMyPbar::Max(float max) {
     max_ = max > min_ ? max : min_ + 1;
+    drawn_ = false;
 }
 
 void clsMyPbar::Kill() {
     box_ = nullptr;
     label_ = nullptr;
+    drawn_ = false;
 }
 
 void clsMyPbar::drawSquares(platform::DrawingSurface& box) const {

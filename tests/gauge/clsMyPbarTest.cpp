@@ -1,5 +1,6 @@
 // The gauge: its numbers, the geometry of its squares, and what it paints into a real picture box.
 #include <cstdlib>
+#include <functional>
 #include <memory>
 #include <vector>
 #include <gtest/gtest.h>
@@ -78,6 +79,28 @@ TEST(GaugeNumbers, DetachedOrRangelessValueIsStoredWithoutDrawing) {
     EXPECT_EQ(gauge.Value(), 6.0f);
     EXPECT_TRUE(box.fills.empty());
     EXPECT_TRUE(label.text().isEmpty());
+}
+
+TEST(GaugeNumbers, TheSameValueIsDrawnAgainOnlyAfterTheRangeColourOrBoxChanged) {
+    RecordingSurface box(4515, 315);
+    QLabel label;
+    clsMyPbar gauge;
+    gauge.Picturebox(&box);
+    gauge.Label(&label);
+    gauge.Max(10);
+    const auto drawingsOf = [&](const std::function<void()>& change) {
+        change();
+        const size_t before = box.fills.size();
+        gauge.Value(4);
+        return box.fills.size() - before;
+    };
+    EXPECT_GT(drawingsOf([] {}), 0u);
+    EXPECT_EQ(drawingsOf([] {}), 0u) << "the gauge shows 4 already";
+    EXPECT_GT(drawingsOf([&] { gauge.Max(20); }), 0u);
+    EXPECT_GT(drawingsOf([&] { gauge.Min(1); }), 0u);
+    EXPECT_GT(drawingsOf([&] { gauge.Color(Qt::red); }), 0u);
+    EXPECT_GT(drawingsOf([&] { gauge.Picturebox(&box); }), 0u);
+    EXPECT_EQ(label.text(), QStringLiteral("残り4枚"));
 }
 
 TEST(GaugeGeometry, SquaresAtMultiplesOfSideAndGapLastOneCut) {
