@@ -115,27 +115,49 @@ TEST_F(SwayIpcTest, NoSuchWindowChangesNothing) {
     ASSERT_TRUE(swaymsg(QStringLiteral("workspace 1")));
 }
 
+// A compositor's socket that takes connections; what it says is the test's.
+struct FakeCompositor {
+    explicit FakeCompositor(const char* kind)
+        : path(QDir::temp().filePath(QStringLiteral("koroncam-%1-%2.sock")
+                                         .arg(QLatin1String(kind))
+                                         .arg(QCoreApplication::applicationPid()))),
+          name(QFile::encodeName(path)),
+          listener(socket(AF_UNIX, SOCK_STREAM, 0)) {
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        std::memcpy(address.sun_path, name.constData(), std::size_t(name.size()));
+        unlink(name.constData());
+        listening = listener >= 0 &&
+                    bind(listener, reinterpret_cast<const sockaddr*>(&address), sizeof address) ==
+                        0 &&
+                    listen(listener, 1) == 0;
+    }
+    ~FakeCompositor() { stop(); }
+    void stop() {
+        if (listener >= 0) {
+            close(listener);
+            unlink(name.constData());
+            listener = -1;
+        }
+    }
+    const QString path;
+    const QByteArray name;
+    int listener;
+    bool listening = false;
+};
+
 // A compositor that takes the connection and never answers must not hold up the picture.
 TEST(SwayIpcSocketTest, SilentOrMissingCompositorGivesUpWithinAboutASecond) {
-    const QString path = QDir::temp().filePath(
-        QStringLiteral("koroncam-silent-%1.sock").arg(QCoreApplication::applicationPid()));
-    const QByteArray name = QFile::encodeName(path);
-    const int listener = socket(AF_UNIX, SOCK_STREAM, 0);
-    ASSERT_GE(listener, 0);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    std::memcpy(address.sun_path, name.constData(), std::size_t(name.size()));
-    unlink(name.constData());
-    ASSERT_EQ(bind(listener, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
-    ASSERT_EQ(listen(listener, 1), 0);
+    FakeCompositor compositor("silent");
+    ASSERT_TRUE(compositor.listening);
+    const QString& path = compositor.path;
 
     QElapsedTimer took;
     took.start();
     EXPECT_FALSE(activateWindow(path, QStringLiteral("PostPet")));
     EXPECT_GE(took.elapsed(), 900);
     EXPECT_LT(took.elapsed(), 3000);
-    close(listener);
-    unlink(name.constData());
+    compositor.stop();
 
     took.restart();
     EXPECT_FALSE(activateWindow(path, QStringLiteral("PostPet")));  // nobody listens now
@@ -146,18 +168,10 @@ TEST(SwayIpcSocketTest, SilentOrMissingCompositorGivesUpWithinAboutASecond) {
 // A compositor that answers, but a byte at a time, must not hold the window either: the second
 // is for the whole exchange, not for each read.
 TEST(SwayIpcSocketTest, SlowCompositorGivesUpWithinAboutASecond) {
-    const QString path = QDir::temp().filePath(
-        QStringLiteral("koroncam-slow-%1.sock").arg(QCoreApplication::applicationPid()));
-    const QByteArray name = QFile::encodeName(path);
-    const int listener = socket(AF_UNIX, SOCK_STREAM, 0);
-    ASSERT_GE(listener, 0);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    std::memcpy(address.sun_path, name.constData(), std::size_t(name.size()));
-    unlink(name.constData());
-    ASSERT_EQ(bind(listener, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
-    ASSERT_EQ(listen(listener, 1), 0);
-    std::thread peer([listener] {
+    FakeCompositor compositor("slow");
+    ASSERT_TRUE(compositor.listening);
+    const QString& path = compositor.path;
+    std::thread peer([listener = compositor.listener] {
         const int client = accept(listener, nullptr, nullptr);
         // A well-formed answer to GET_TREE of 40 bytes, sent a byte every 100 ms.
         QByteArray answer("i3-ipc");
@@ -181,8 +195,6 @@ TEST(SwayIpcSocketTest, SlowCompositorGivesUpWithinAboutASecond) {
     EXPECT_GE(took.elapsed(), 900);
     EXPECT_LT(took.elapsed(), 1500);
     peer.join();
-    close(listener);
-    unlink(name.constData());
 }
 
 }  // namespace
