@@ -22,6 +22,14 @@ public:
     // kPictureHeight, the whole frame where smaller), as the user sees it; a null image when
     // there is none (not yet, or the stream ended).
     virtual QImage newestFrame() = 0;
+
+    // How many frames have come, and how many milliseconds ago the newest came (-1: none yet).
+    struct Arrivals {
+        std::uint64_t count = 0;
+        std::int64_t newestAgeMs = -1;
+    };
+    // A stream that cannot tell says none, and pictures then never wait for a frame.
+    virtual Arrivals arrivals() { return {}; }
 };
 
 }  // namespace platform::wayland

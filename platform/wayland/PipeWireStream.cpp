@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <iterator>
 #include <mutex>
 #include <unistd.h>
@@ -100,6 +101,8 @@ struct PipeWireStream::State {
     // The newest good frame's corner, in memory of our own: no buffer is ever kept from the
     // desktop, which may have only one to fill.
     QImage corner;
+    std::uint64_t frames = 0;                        // corners taken so far
+    std::chrono::steady_clock::time_point newestAt;  // when the newest was taken
     bool ended = false;  // the desktop or PipeWire ended the stream
 
     bool usable(const pw_buffer* buffer) const;
@@ -267,6 +270,8 @@ void PipeWireStream::State::take(const pw_buffer* buffer) {
     const QImage image = cornerImage(view, QSize(kPictureWidth, kPictureHeight));
     if (!image.isNull()) {
         corner = image;
+        ++frames;
+        newestAt = std::chrono::steady_clock::now();
     }
 }
 
@@ -357,6 +362,22 @@ bool PipeWireStream::ended() {
     const bool over = s.ended;
     pw_thread_loop_unlock(s.loop);
     return over;
+}
+
+FrameStream::Arrivals PipeWireStream::arrivals() {
+    State& s = *state_;
+    if (s.loop == nullptr) {
+        return {};
+    }
+    pw_thread_loop_lock(s.loop);
+    Arrivals seen{s.frames, -1};
+    if (s.frames > 0) {
+        seen.newestAgeMs = std::chrono::duration_cast<std::chrono::milliseconds>(
+                               std::chrono::steady_clock::now() - s.newestAt)
+                               .count();
+    }
+    pw_thread_loop_unlock(s.loop);
+    return seen;
 }
 
 QImage PipeWireStream::newestFrame() {

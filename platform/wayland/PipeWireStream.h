@@ -19,6 +19,7 @@ public:
     bool hasFrame() override;
     bool ended() override;
     QImage newestFrame() override;
+    Arrivals arrivals() override;
 
     struct State;
 

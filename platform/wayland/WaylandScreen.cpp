@@ -6,11 +6,13 @@
 #include <QDBusMessage>
 #include <QDBusPendingCall>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
 #include <QStandardPaths>
+#include <QTimer>
 #include <QUrl>
 
 #include "platform/wayland/PipeWireStream.h"
@@ -124,6 +126,10 @@ bool WaylandScreen::pressPrintScreen() {
     picture_ = QImage();  // a failed capture leaves no picture, never an older one
     switch (mode_) {
         case CaptureMode::ScreenCast:
+            waitForFreshFrame();
+            if (!stream_) {
+                return false;  // closed meanwhile: stopped, or the desktop ended the sharing
+            }
             if (stream_->ended()) {  // no picture from a stream that has ended
                 end(sharingEndedMessage());
                 return false;
@@ -137,6 +143,31 @@ bool WaylandScreen::pressPrintScreen() {
             break;
     }
     return !picture_.isNull();
+}
+
+void WaylandScreen::waitForFreshFrame() {
+    // The stream sends at most five frames a second, and only while the screen changes, so the
+    // newest may show the screen as it was up to a fifth of a second ago. When frames are coming
+    // the next one is due within their spacing: a picture waits for it, so that it shows the
+    // screen as it is now. A newest frame older than the spacing means a still screen: no wait.
+    constexpr std::int64_t kFreshMs = 40;
+    constexpr std::int64_t kSpacingMs = 250;  // a fifth of a second, and some slack
+    const FrameStream::Arrivals before = stream_->arrivals();
+    if (before.newestAgeMs < kFreshMs || before.newestAgeMs >= kSpacingMs) {
+        return;
+    }
+    QElapsedTimer waited;
+    waited.start();
+    QEventLoop loop;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+        if (!stream_ || stream_->arrivals().count != before.count ||
+            before.newestAgeMs + waited.elapsed() >= kSpacingMs) {
+            loop.quit();
+        }
+    });
+    poll.start(5);
+    loop.exec();
 }
 
 QImage WaylandScreen::screenshot() {

@@ -48,6 +48,8 @@ private slots:
 
 private:
     QImage screenshot();
+    // While the screen changes, waits (window events running) for the frame after the newest.
+    void waitForFreshFrame();
     // The run of pictures ends here: the capture is closed, then the window is told.
     void end(const QString& problem);
 

@@ -65,6 +65,7 @@ struct FakeStreamScript {
     bool ended = false;       // the stream has ended (yet `frame` is still there to be misused)
     std::vector<uint> nodes;  // the nodes opened
     int alive = 0;            // streams not yet destroyed
+    platform::wayland::FrameStream::Arrivals arrivals;  // none: pictures never wait
 };
 
 class FakeFrameStream : public platform::wayland::FrameStream {
@@ -75,6 +76,7 @@ public:
     bool hasFrame() override { return !script_.frame.isNull(); }
     bool ended() override { return script_.ended; }
     QImage newestFrame() override { return script_.frame; }
+    Arrivals arrivals() override { return script_.arrivals; }
 
 private:
     FakeStreamScript& script_;

@@ -229,6 +229,55 @@ TEST_F(WaylandCaptureTest, AFrameGoneWhileShootingIsNoPictureAndStops) {
     EXPECT_TRUE(pictures().isEmpty()) << "never a black or an old picture";
 }
 
+// While the screen changes, a picture waits for the frame after the newest, which may be a fifth
+// of a second old; a still screen's picture, or a fresh frame, is taken at once; ストップ during
+// the wait leaves no picture.
+TEST_F(WaylandCaptureTest, APictureOfAChangingScreenWaitsForTheNextFrame) {
+    startOnWayland();
+    form->cmdStart_Click();
+    ASSERT_TRUE(waitUntil([&] { return screen->mode() == CaptureMode::ScreenCast; }));
+    const QImage next = frame.mirrored(true, true);
+    struct Case {
+        const char* what;
+        std::int64_t newestAgeMs;
+        bool comes;  // the next frame comes 30 ms after the picture is asked for
+        bool stopMeanwhile;
+        bool waits;
+    };
+    for (const Case c : {Case{"still screen", 5000, false, false, false},
+                         Case{"fresh frame", 10, true, false, false},
+                         Case{"frames coming", 120, true, false, true},
+                         Case{"screen stood still since", 120, false, false, false},
+                         Case{"stopped meanwhile", 120, false, true, false}}) {
+        SCOPED_TRACE(c.what);
+        if (screen->mode() != CaptureMode::ScreenCast) {
+            form->cmdStart_Click();
+            ASSERT_TRUE(waitUntil([&] { return screen->mode() == CaptureMode::ScreenCast; }));
+        }
+        streams.frame = frame;
+        streams.arrivals = {7, c.newestAgeMs};
+        QTimer::singleShot(30, [&] {
+            if (c.comes) {
+                streams.frame = next;
+                streams.arrivals = {8, 0};
+            }
+            if (c.stopMeanwhile) {
+                screen->closeCapture();
+            }
+        });
+        QElapsedTimer took;
+        took.start();
+        const bool taken = screen->pressPrintScreen();
+        EXPECT_LT(took.elapsed(), 400);
+        EXPECT_EQ(taken, !c.stopMeanwhile);
+        if (taken) {
+            EXPECT_EQ(screen->clipboardPicture().pixel(0, 0),
+                      (c.waits ? next : frame).pixel(0, 0));
+        }
+        QTest::qWait(40);  // the timer has fired
+    }
+}
+
 TEST_F(WaylandCaptureTest, WithoutAPortalTheMessageNamesWhatIsMissing) {
     startOnWayland(false);
     form->cmdStart_Click();
