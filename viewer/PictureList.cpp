@@ -32,14 +32,14 @@ std::vector<timelapse::TimedPicture> readPictures(const QString& path) {
     index.refresh();
     const QString& folder = index.folder();
     std::vector<timelapse::TimedPicture> pictures;
-    const std::vector<folder::PictureIndex::Picture> indexed = index.oldestFirst();
-    if (!indexed.empty()) {
+    if (index.following()) {
+        const std::vector<folder::PictureIndex::Picture> indexed = index.oldestFirst();
         pictures.reserve(indexed.size());
         for (const folder::PictureIndex::Picture& picture : indexed) {
             pictures.push_back(timed(folder, picture.name, picture.modifiedNs));
         }
     } else {
-        // Empty also when the index does not follow the folder: then only a listing tells.
+        // An index that cannot follow the folder keeps no list of its pictures: a listing tells.
         const QString prefix = path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
         platform::forEachFile(folder, {prefix + folder::kBmpPattern, prefix + folder::kPngPattern},
                               [&](size_t, const platform::FileInfo& file) {
