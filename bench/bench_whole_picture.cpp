@@ -5,6 +5,9 @@
 // (schedstat: nanoseconds on a CPU, user and system, summed over the threads) between the first
 // picture stored and the last, in three rounds; each case counts with its round of the median
 // total. Needs Xvfb, xdotool and ffmpeg (tools/deps.sh bench).
+// A fourth case, the floor, is what any X11 capture of the corner pays: a process that only asks
+// the server for the corner through MIT-SHM once a second (this program, run with --grab-only),
+// converting and storing nothing. Where the floor itself is above a bar, no program can meet it.
 // With KORONCAM_BENCH_PERF=FOLDER, each case of the program is also recorded there by perf
 // (perf record -g; the last round stays), for `perf report -i FOLDER/bmp.data`; its figures then
 // carry perf's cost.
@@ -14,6 +17,7 @@
 #include <cstdlib>
 #include <functional>
 #include <optional>
+#include <string_view>
 #include <thread>
 #include <vector>
 #include <QCoreApplication>
@@ -27,6 +31,9 @@
 // X11 last: its macros break Qt headers.
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <X11/extensions/XShm.h>
+#include <sys/ipc.h>
+#include <sys/shm.h>
 
 namespace {
 
@@ -139,12 +146,10 @@ struct PerPicture {
     double total() const { return programMs + serverMs; }
 };
 
-// Counts the files of `folder` matching `pattern` until `kPictures` more have come after the
-// first, and gives the CPU that `pid` and the X server spent meanwhile, per picture.
-std::optional<PerPicture> measure(qint64 pid, const Server& server, const QString& folder,
-                                  const QString& pattern) {
-    const QDir dir(folder);
-    const auto count = [&] { return dir.entryList({pattern}, QDir::Files).size(); };
+// Waits until `count` gives `kPictures` more than after the first picture, and gives the CPU
+// that `pid` and the X server spent meanwhile, per picture.
+std::optional<PerPicture> measure(qint64 pid, const Server& server,
+                                  const std::function<qsizetype()>& count) {
     if (!waitFor([&] { return count() >= 1; }, 60s)) {
         return std::nullopt;
     }
@@ -158,6 +163,12 @@ std::optional<PerPicture> measure(qint64 pid, const Server& server, const QStrin
     result.programMs = (cpuNs(pid) - program0) / 1e6 / kPictures;
     result.serverMs = (cpuNs(server.pid()) - server0) / 1e6 / kPictures;
     return result;
+}
+
+std::optional<PerPicture> measure(qint64 pid, const Server& server, const QString& folder,
+                                  const QString& pattern) {
+    const QDir dir(folder);
+    return measure(pid, server, [&] { return dir.entryList({pattern}, QDir::Files).size(); });
 }
 
 QString run(const QString& program, const QStringList& arguments, const QString& display) {
@@ -237,7 +248,7 @@ std::optional<PerPicture> shootWithFfmpeg(const Server& server) {
     ffmpeg.start(QStringLiteral("ffmpeg"),
                  {"-nostdin", "-loglevel", "error", "-f", "x11grab", "-draw_mouse", "0",
                   "-framerate", "1", "-video_size", "386x300", "-i", server.name() + "+0,0",
-                  "-frames:v", QString::number(kPictures + 3), dir.path() + "/f%04d.png"});
+                  "-frames:v", QString::number(kPictures + 10), dir.path() + "/f%04d.png"});
     if (!ffmpeg.waitForStarted()) {
         return std::nullopt;
     }
@@ -247,6 +258,52 @@ std::optional<PerPicture> shootWithFfmpeg(const Server& server) {
     return result;
 }
 
+// The floor: this program run with --grab-only, which prints a line per corner read.
+std::optional<PerPicture> shootCornerOnly(const Server& server) {
+    QProcess grabber;
+    grabber.start(QCoreApplication::applicationFilePath(),
+                  {QStringLiteral("--grab-only"), server.name()});
+    if (!grabber.waitForStarted()) {
+        return std::nullopt;
+    }
+    qsizetype lines = 0;
+    const auto result = measure(grabber.processId(), server, [&] {
+        grabber.waitForReadyRead(0);
+        lines += grabber.readAllStandardOutput().count('\n');
+        return lines;
+    });
+    grabber.kill();
+    grabber.waitForFinished();
+    return result;
+}
+
+// --grab-only: reads the 386 x 300 corner into one shared-memory image once a second.
+int grabCornerOnly(const char* displayName) {
+    Display* display = XOpenDisplay(displayName);
+    if (display == nullptr || !XShmQueryExtension(display)) {
+        return 1;
+    }
+    const int screen = DefaultScreen(display);
+    XShmSegmentInfo segment{};
+    XImage* image = XShmCreateImage(display, DefaultVisual(display, screen),
+                                    unsigned(DefaultDepth(display, screen)), ZPixmap, nullptr,
+                                    &segment, 386, 300);
+    segment.shmid = shmget(IPC_PRIVATE, std::size_t(image->bytes_per_line) * 300, IPC_CREAT | 0600);
+    segment.shmaddr = image->data = static_cast<char*>(shmat(segment.shmid, nullptr, 0));
+    segment.readOnly = False;
+    XShmAttach(display, &segment);
+    shmctl(segment.shmid, IPC_RMID, nullptr);
+    for (;;) {
+        std::this_thread::sleep_until(std::chrono::ceil<std::chrono::seconds>(
+            std::chrono::system_clock::now() + 1ms));
+        if (!XShmGetImage(display, DefaultRootWindow(display), image, 0, 0, AllPlanes)) {
+            return 1;
+        }
+        std::printf("grabbed\n");
+        std::fflush(stdout);
+    }
+}
+
 const char* verdict(bool holds) {
     return holds ? "PASS" : "FAIL";
 }
@@ -254,6 +311,9 @@ const char* verdict(bool holds) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 3 && std::string_view(argv[1]) == "--grab-only") {
+        return grabCornerOnly(argv[2]);
+    }
     QCoreApplication app(argc, argv);
     for (const char* tool : {"Xvfb", "xdotool", "ffmpeg"}) {
         if (QStandardPaths::findExecutable(QString::fromLatin1(tool)).isEmpty()) {
@@ -273,12 +333,12 @@ int main(int argc, char** argv) {
                 kScreenHeight);
     // Each case's round of the median total, so that one round that the machine's load
     // disturbed does not decide.
-    std::vector<PerPicture> rounds[3];
+    std::vector<PerPicture> rounds[4];
     for (int round = 0; round < kRounds; ++round) {
-        const std::optional<PerPicture> taken[3] = {shootWithKoronCam(server, false),
-                                                    shootWithKoronCam(server, true),
-                                                    shootWithFfmpeg(server)};
-        for (int i = 0; i < 3; ++i) {
+        const std::optional<PerPicture> taken[4] = {
+            shootWithKoronCam(server, false), shootWithKoronCam(server, true),
+            shootWithFfmpeg(server), shootCornerOnly(server)};
+        for (int i = 0; i < 4; ++i) {
             if (!taken[i]) {
                 std::printf(
                     "SUMMARY|whole picture, KoronCam against ffmpeg|- (case %d of round %d "
@@ -299,6 +359,7 @@ int main(int argc, char** argv) {
     const PerPicture bmp = median(rounds[0]);
     const PerPicture png = median(rounds[1]);
     const PerPicture ffmpegMedian = median(rounds[2]);
+    const PerPicture floor = median(rounds[3]);
     const PerPicture* ffmpeg = &ffmpegMedian;
     std::printf("CPU per picture, round of the median total:\n");
     std::printf("                          program   X server     total   ratio to ffmpeg\n");
@@ -309,6 +370,7 @@ int main(int argc, char** argv) {
     row("KoronCam, BMP", bmp);
     row("KoronCam, PNG at once", png);
     row("ffmpeg x11grab to PNG", *ffmpeg);
+    row("the corner read alone", floor);
     bool allHold = true;
     const auto summary = [&](const char* name, const PerPicture& p, double bar) {
         const double ratio = p.total() / ffmpeg->total();
@@ -322,5 +384,8 @@ int main(int argc, char** argv) {
     };
     summary("BMP", bmp, kBmpBar);
     summary("PNG at once", png, kPngBar);
+    std::printf("SUMMARY|whole picture, the corner read alone (any X11 capture's floor)|%.3f ms|"
+                "ffmpeg x11grab PNG|%.3f ms|%.3fx|-|-\n",
+                floor.total(), ffmpeg->total(), floor.total() / ffmpeg->total());
     return allHold ? 0 : 1;
 }
