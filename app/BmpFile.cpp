@@ -36,8 +36,10 @@ QByteArray encodeBmp(const QImage& image) {
     const int offset = kFileHeaderSize + kInfoHeaderSize;
     const int fileSize = offset + stride * height;
 
-    QByteArray bytes(fileSize, '\0');
+    // Not zero-filled: every byte is written below, the header's and the rows' padding as zeros.
+    QByteArray bytes(fileSize, Qt::Uninitialized);
     char* out = bytes.data();
+    std::memset(out, 0, offset);
     out[0] = 'B';
     out[1] = 'M';
     put32(out + 2, static_cast<uint32_t>(fileSize));
@@ -53,6 +55,7 @@ QByteArray encodeBmp(const QImage& image) {
 
     for (int y = 0; y < height; ++y) {
         char* dst = out + offset + static_cast<qsizetype>(height - 1 - y) * stride;
+        std::memset(dst + 3 * width, 0, stride - 3 * width);
         if (rgb32) {
             const auto* src = reinterpret_cast<const QRgb*>(rgb.constScanLine(y));
             int x = 0;

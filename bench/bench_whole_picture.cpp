@@ -10,7 +10,9 @@
 // converting and storing nothing. Where the floor itself is above a bar, no program can meet it.
 // With KORONCAM_BENCH_PERF=FOLDER, each case of the program is also recorded there by perf
 // (perf record -g; the last round stays), for `perf report -i FOLDER/bmp.data`; its figures then
-// carry perf's cost.
+// carry perf's cost. With KORONCAM_BENCH_CALLGRIND=FOLDER, one round runs with the program and
+// ffmpeg under callgrind, which counts their instructions per picture (whatever else runs on the
+// machine), the profile left in FOLDER for callgrind_annotate; the X server runs as usual.
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -73,6 +75,47 @@ bool waitFor(const std::function<bool()>& done, std::chrono::milliseconds timeou
     return true;
 }
 
+QString callgrindFolder() {
+    return qEnvironmentVariable("KORONCAM_BENCH_CALLGRIND");
+}
+
+// Starts `program`, under callgrind when asked, its profile named after `name`.
+void start(QProcess& process, const QString& program, const QStringList& arguments,
+           const QString& name) {
+    if (callgrindFolder().isEmpty()) {
+        process.start(program, arguments);
+        return;
+    }
+    process.start(QStringLiteral("valgrind"),
+                  QStringList{"--tool=callgrind", "-q", "--compress-strings=no", "--compress-pos=no",
+                              "--callgrind-out-file=" + callgrindFolder() + '/' + name + ".out",
+                              program} +
+                      arguments);
+}
+
+// Under callgrind: zeroes the counts, or dumps them and gives the instructions counted.
+void zeroInstructions(qint64 pid) {
+    QProcess::execute(QStringLiteral("callgrind_control"), {"-z", QString::number(pid)});
+}
+
+double dumpInstructions(qint64 pid, const QString& name) {
+    QProcess control;
+    control.start(QStringLiteral("callgrind_control"), {"-d", QString::number(pid)});
+    control.waitForFinished();
+    const QDir folder(callgrindFolder());
+    const QStringList dumps = folder.entryList({name + QStringLiteral(".out.*")}, QDir::Files, QDir::Time);
+    QFile dump(folder.filePath(dumps.value(0)));
+    if (!dump.open(QIODevice::ReadOnly)) {
+        return 0;
+    }
+    for (QByteArray line = dump.readLine(); !line.isEmpty(); line = dump.readLine()) {
+        if (line.startsWith("summary:") || line.startsWith("totals:")) {
+            return line.split(' ').value(1).trimmed().toDouble();
+        }
+    }
+    return 0;
+}
+
 // A private X server of the benchmark's own, its root window showing `background`.
 class Server {
 public:
@@ -94,10 +137,11 @@ public:
                 name_ = QStringLiteral(":%1").arg(n);
             }
         }
-        process_.start(
-            QStringLiteral("Xvfb"),
-            {name_, "-screen", "0", QStringLiteral("%1x%2x24").arg(kScreenWidth).arg(kScreenHeight),
-             "-nolisten", "tcp"});
+        start(process_, QStringLiteral("Xvfb"),
+              {name_, "-screen", "0",
+               QStringLiteral("%1x%2x24").arg(kScreenWidth).arg(kScreenHeight), "-nolisten",
+               "tcp"},
+              QStringLiteral("xserver"));
         if (!process_.waitForStarted()) {
             return false;
         }
@@ -143,15 +187,22 @@ private:
 struct PerPicture {
     double programMs = 0;
     double serverMs = 0;
+    double programInstructions = 0;  // under callgrind
+    double serverInstructions = 0;
     double total() const { return programMs + serverMs; }
 };
 
 // Waits until `count` gives `kPictures` more than after the first picture, and gives the CPU
 // that `pid` and the X server spent meanwhile, per picture.
-std::optional<PerPicture> measure(qint64 pid, const Server& server,
+std::optional<PerPicture> measure(qint64 pid, const QString& name, const Server& server,
                                   const std::function<qsizetype()>& count) {
-    if (!waitFor([&] { return count() >= 1; }, 60s)) {
+    if (!waitFor([&] { return count() >= 1; }, 300s)) {
         return std::nullopt;
+    }
+    const bool counting = !callgrindFolder().isEmpty();
+    if (counting) {
+        zeroInstructions(pid);
+        zeroInstructions(server.pid());
     }
     const double program0 = cpuNs(pid);
     const double server0 = cpuNs(server.pid());
@@ -162,13 +213,18 @@ std::optional<PerPicture> measure(qint64 pid, const Server& server,
     PerPicture result;
     result.programMs = (cpuNs(pid) - program0) / 1e6 / kPictures;
     result.serverMs = (cpuNs(server.pid()) - server0) / 1e6 / kPictures;
+    if (counting) {
+        result.programInstructions = dumpInstructions(pid, name) / kPictures;
+        result.serverInstructions = dumpInstructions(server.pid(), QStringLiteral("xserver")) /
+                                    kPictures;
+    }
     return result;
 }
 
-std::optional<PerPicture> measure(qint64 pid, const Server& server, const QString& folder,
-                                  const QString& pattern) {
+std::optional<PerPicture> measure(qint64 pid, const QString& name, const Server& server,
+                                  const QString& folder, const QString& pattern) {
     const QDir dir(folder);
-    return measure(pid, server, [&] { return dir.entryList({pattern}, QDir::Files).size(); });
+    return measure(pid, name, server, [&] { return dir.entryList({pattern}, QDir::Files).size(); });
 }
 
 QString run(const QString& program, const QStringList& arguments, const QString& display) {
@@ -204,7 +260,8 @@ std::optional<PerPicture> shootWithKoronCam(const Server& server, bool runpng) {
     environment.insert(QStringLiteral("DISPLAY"), server.name());
     environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
     program.setProcessEnvironment(environment);
-    program.start(dir.path() + QStringLiteral("/KoronCam"), {});
+    start(program, dir.path() + QStringLiteral("/KoronCam"), {},
+          runpng ? QStringLiteral("png") : QStringLiteral("bmp"));
     if (!program.waitForStarted()) {
         return std::nullopt;
     }
@@ -225,7 +282,8 @@ std::optional<PerPicture> shootWithKoronCam(const Server& server, bool runpng) {
         perf.waitForStarted();
     }
     const auto result =
-        measure(program.processId(), server, pictures,
+        measure(program.processId(), runpng ? QStringLiteral("png") : QStringLiteral("bmp"),
+                server, pictures,
                 runpng ? QStringLiteral("kcPic*.png") : QStringLiteral("kcPic*.bmp"));
     if (runpng &&
         !QDir(pictures).entryList({QStringLiteral("kcPic*.bmp")}, QDir::Files).isEmpty()) {
@@ -245,14 +303,16 @@ std::optional<PerPicture> shootWithFfmpeg(const Server& server) {
     QTemporaryDir dir;
     QProcess ffmpeg;
     ffmpeg.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    ffmpeg.start(QStringLiteral("ffmpeg"),
+    start(ffmpeg, QStringLiteral("ffmpeg"),
                  {"-nostdin", "-loglevel", "error", "-f", "x11grab", "-draw_mouse", "0",
                   "-framerate", "1", "-video_size", "386x300", "-i", server.name() + "+0,0",
-                  "-frames:v", QString::number(kPictures + 10), dir.path() + "/f%04d.png"});
+                  "-frames:v", QString::number(kPictures + 10), dir.path() + "/f%04d.png"},
+          QStringLiteral("ffmpeg"));
     if (!ffmpeg.waitForStarted()) {
         return std::nullopt;
     }
-    const auto result = measure(ffmpeg.processId(), server, dir.path(), QStringLiteral("f*.png"));
+    const auto result = measure(ffmpeg.processId(), QStringLiteral("ffmpeg"), server, dir.path(),
+                                QStringLiteral("f*.png"));
     ffmpeg.kill();
     ffmpeg.waitForFinished();
     return result;
@@ -267,7 +327,7 @@ std::optional<PerPicture> shootCornerOnly(const Server& server) {
         return std::nullopt;
     }
     qsizetype lines = 0;
-    const auto result = measure(grabber.processId(), server, [&] {
+    const auto result = measure(grabber.processId(), QStringLiteral("floor"), server, [&] {
         grabber.waitForReadyRead(0);
         lines += grabber.readAllStandardOutput().count('\n');
         return lines;
@@ -331,6 +391,20 @@ int main(int argc, char** argv) {
     std::printf("%d pictures per case in %d rounds on %s, %dx%d, root window showing fhd_a.png\n",
                 kPictures * kRounds, kRounds, qPrintable(server.name()), kScreenWidth,
                 kScreenHeight);
+    if (!callgrindFolder().isEmpty()) {
+        const std::optional<PerPicture> counted[4] = {
+            shootWithKoronCam(server, false), shootWithKoronCam(server, true),
+            shootWithFfmpeg(server), shootCornerOnly(server)};
+        const char* names[4] = {"KoronCam, BMP", "KoronCam, PNG at once", "ffmpeg x11grab to PNG",
+                                "the corner read alone"};
+        std::printf("instructions per picture:   program   X server\n");
+        for (int i = 0; i < 4; ++i) {
+            std::printf("  %-22s %12.0f %10.0f\n", names[i],
+                        counted[i] ? counted[i]->programInstructions : 0.0,
+                        counted[i] ? counted[i]->serverInstructions : 0.0);
+        }
+        return 0;
+    }
     // Each case's round of the median total, so that one round that the machine's load
     // disturbed does not decide.
     std::vector<PerPicture> rounds[4];

@@ -50,14 +50,16 @@ QImage toImage(const PixelLayout& layout, const unsigned char* pixels) {
     const bool hostOrder =
         layout.mostSignificantByteFirst == (std::endian::native == std::endian::big);
     const bool direct = bytes == 4 && hostOrder && red == 16 && green == 8 && blue == 0;
+    uchar* const rows = image.bits();  // once: scanLine() would ask for a private copy per row
     for (int y = 0; y < layout.height; ++y) {
         const unsigned char* source = pixels + std::size_t(y) * std::size_t(layout.bytesPerLine);
-        auto* target = reinterpret_cast<std::uint32_t*>(image.scanLine(y));
+        auto* target = reinterpret_cast<std::uint32_t*>(rows + y * image.bytesPerLine());
         if (direct) {
-            for (int x = 0; x < layout.width; ++x) {
-                std::uint32_t value;
-                std::memcpy(&value, source + std::size_t(x) * 4, 4);
-                target[x] = value | 0xff000000u;  // RGB32 wants an opaque top byte; X leaves it
+            // A row copied whole, then made opaque: RGB32 wants the top byte that X leaves.
+            const int width = layout.width;  // a local, which the stores below cannot change
+            std::memcpy(target, source, std::size_t(width) * 4);
+            for (int x = 0; x < width; ++x) {
+                target[x] |= 0xff000000u;
             }
             continue;
         }
