@@ -80,17 +80,17 @@ QString callgrindFolder() {
 }
 
 // Starts `program`, under callgrind when asked, its profile named after `name`.
-void start(QProcess& process, const QString& program, const QStringList& arguments,
-           const QString& name) {
+void startProcess(QProcess& process, const QString& program, const QStringList& arguments,
+                  const QString& name) {
     if (callgrindFolder().isEmpty()) {
         process.start(program, arguments);
         return;
     }
-    process.start(QStringLiteral("valgrind"),
-                  QStringList{"--tool=callgrind", "-q", "--compress-strings=no", "--compress-pos=no",
-                              "--callgrind-out-file=" + callgrindFolder() + '/' + name + ".out",
-                              program} +
-                      arguments);
+    process.start(
+        QStringLiteral("valgrind"),
+        QStringList{"--tool=callgrind", "-q", "--compress-strings=no", "--compress-pos=no",
+                    "--callgrind-out-file=" + callgrindFolder() + '/' + name + ".out", program} +
+            arguments);
 }
 
 // Under callgrind: zeroes the counts, or dumps them and gives the instructions counted.
@@ -103,7 +103,8 @@ double dumpInstructions(qint64 pid, const QString& name) {
     control.start(QStringLiteral("callgrind_control"), {"-d", QString::number(pid)});
     control.waitForFinished();
     const QDir folder(callgrindFolder());
-    const QStringList dumps = folder.entryList({name + QStringLiteral(".out.*")}, QDir::Files, QDir::Time);
+    const QStringList dumps =
+        folder.entryList({name + QStringLiteral(".out.*")}, QDir::Files, QDir::Time);
     QFile dump(folder.filePath(dumps.value(0)));
     if (!dump.open(QIODevice::ReadOnly)) {
         return 0;
@@ -137,11 +138,11 @@ public:
                 name_ = QStringLiteral(":%1").arg(n);
             }
         }
-        start(process_, QStringLiteral("Xvfb"),
-              {name_, "-screen", "0",
-               QStringLiteral("%1x%2x24").arg(kScreenWidth).arg(kScreenHeight), "-nolisten",
-               "tcp"},
-              QStringLiteral("xserver"));
+        startProcess(
+            process_, QStringLiteral("Xvfb"),
+            {name_, "-screen", "0", QStringLiteral("%1x%2x24").arg(kScreenWidth).arg(kScreenHeight),
+             "-nolisten", "tcp"},
+            QStringLiteral("xserver"));
         if (!process_.waitForStarted()) {
             return false;
         }
@@ -215,8 +216,8 @@ std::optional<PerPicture> measure(qint64 pid, const QString& name, const Server&
     result.serverMs = (cpuNs(server.pid()) - server0) / 1e6 / kPictures;
     if (counting) {
         result.programInstructions = dumpInstructions(pid, name) / kPictures;
-        result.serverInstructions = dumpInstructions(server.pid(), QStringLiteral("xserver")) /
-                                    kPictures;
+        result.serverInstructions =
+            dumpInstructions(server.pid(), QStringLiteral("xserver")) / kPictures;
     }
     return result;
 }
@@ -260,8 +261,8 @@ std::optional<PerPicture> shootWithKoronCam(const Server& server, bool runpng) {
     environment.insert(QStringLiteral("DISPLAY"), server.name());
     environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
     program.setProcessEnvironment(environment);
-    start(program, dir.path() + QStringLiteral("/KoronCam"), {},
-          runpng ? QStringLiteral("png") : QStringLiteral("bmp"));
+    startProcess(program, dir.path() + QStringLiteral("/KoronCam"), {},
+                 runpng ? QStringLiteral("png") : QStringLiteral("bmp"));
     if (!program.waitForStarted()) {
         return std::nullopt;
     }
@@ -282,9 +283,8 @@ std::optional<PerPicture> shootWithKoronCam(const Server& server, bool runpng) {
         perf.waitForStarted();
     }
     const auto result =
-        measure(program.processId(), runpng ? QStringLiteral("png") : QStringLiteral("bmp"),
-                server, pictures,
-                runpng ? QStringLiteral("kcPic*.png") : QStringLiteral("kcPic*.bmp"));
+        measure(program.processId(), runpng ? QStringLiteral("png") : QStringLiteral("bmp"), server,
+                pictures, runpng ? QStringLiteral("kcPic*.png") : QStringLiteral("kcPic*.bmp"));
     if (runpng &&
         !QDir(pictures).entryList({QStringLiteral("kcPic*.bmp")}, QDir::Files).isEmpty()) {
         std::printf("  BMP files were left beside the PNG files\n");
@@ -303,11 +303,11 @@ std::optional<PerPicture> shootWithFfmpeg(const Server& server) {
     QTemporaryDir dir;
     QProcess ffmpeg;
     ffmpeg.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    start(ffmpeg, QStringLiteral("ffmpeg"),
+    startProcess(ffmpeg, QStringLiteral("ffmpeg"),
                  {"-nostdin", "-loglevel", "error", "-f", "x11grab", "-draw_mouse", "0",
                   "-framerate", "1", "-video_size", "386x300", "-i", server.name() + "+0,0",
                   "-frames:v", QString::number(kPictures + 10), dir.path() + "/f%04d.png"},
-          QStringLiteral("ffmpeg"));
+                 QStringLiteral("ffmpeg"));
     if (!ffmpeg.waitForStarted()) {
         return std::nullopt;
     }
@@ -354,8 +354,8 @@ int grabCornerOnly(const char* displayName) {
     XShmAttach(display, &segment);
     shmctl(segment.shmid, IPC_RMID, nullptr);
     for (;;) {
-        std::this_thread::sleep_until(std::chrono::ceil<std::chrono::seconds>(
-            std::chrono::system_clock::now() + 1ms));
+        std::this_thread::sleep_until(
+            std::chrono::ceil<std::chrono::seconds>(std::chrono::system_clock::now() + 1ms));
         if (!XShmGetImage(display, DefaultRootWindow(display), image, 0, 0, AllPlanes)) {
             return 1;
         }
@@ -458,8 +458,9 @@ int main(int argc, char** argv) {
     };
     summary("BMP", bmp, kBmpBar);
     summary("PNG at once", png, kPngBar);
-    std::printf("SUMMARY|whole picture, the corner read alone (any X11 capture's floor)|%.3f ms|"
-                "ffmpeg x11grab PNG|%.3f ms|%.3fx|-|-\n",
-                floor.total(), ffmpeg->total(), floor.total() / ffmpeg->total());
+    std::printf(
+        "SUMMARY|whole picture, the corner read alone (any X11 capture's floor)|%.3f ms|"
+        "ffmpeg x11grab PNG|%.3f ms|%.3fx|-|-\n",
+        floor.total(), ffmpeg->total(), floor.total() / ffmpeg->total());
     return allHold ? 0 : 1;
 }
