@@ -321,8 +321,8 @@ std::optional<PerPicture> shootWithFfmpeg(const Server& server) {
 // The floor: this program run with --grab-only, which prints a line per corner read.
 std::optional<PerPicture> shootCornerOnly(const Server& server) {
     QProcess grabber;
-    grabber.start(QCoreApplication::applicationFilePath(),
-                  {QStringLiteral("--grab-only"), server.name()});
+    startProcess(grabber, QCoreApplication::applicationFilePath(),
+                 {QStringLiteral("--grab-only"), server.name()}, QStringLiteral("floor"));
     if (!grabber.waitForStarted()) {
         return std::nullopt;
     }
