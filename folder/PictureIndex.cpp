@@ -177,6 +177,7 @@ void PictureIndex::add(const platform::FileInfo& file, size_t pattern) {
     }
     byAge_.insert(&*it);
     total_ += file.size;
+    ++changes_;
 }
 
 void PictureIndex::erase(const QByteArray& rawName) {
@@ -187,6 +188,7 @@ void PictureIndex::erase(const QByteArray& rawName) {
     byAge_.erase(&*it);
     total_ -= it->second.size;
     byName_.erase(it);
+    ++changes_;
 }
 
 void PictureIndex::clear() {
@@ -194,6 +196,7 @@ void PictureIndex::clear() {
     byName_.clear();
     total_ = 0;
     scannedOldest_.reset();
+    ++changes_;
 }
 
 std::optional<PictureIndex::Picture> PictureIndex::oldest() const {

@@ -78,6 +78,8 @@ public:
 
     // True while the folder's changes are followed.
     bool following() const;
+    // Grows with every change to the pictures kept: equal counts, the same pictures.
+    uint64_t changes() const { return changes_; }
     // How many times the folder has been read in full.
     int fullReads() const { return fullReads_; }
 
@@ -118,6 +120,7 @@ private:
     int fullReads_ = 0;
 
     int64_t total_ = 0;
+    uint64_t changes_ = 0;
     // While followed: every picture, by name and in deletion order.
     std::unordered_map<QByteArray, Entry, NameHash> byName_;
     std::set<const Node*, OlderFirst> byAge_;

@@ -76,7 +76,8 @@ bool unfilter(uchar* rows, int width, int height) {
     return true;
 }
 
-// The program's kind of PNG, decoded; a null image for any other kind or a damaged file.
+}  // namespace
+
 QImage decodeRgbPng(const QByteArray& bytes) {
     const auto* data = reinterpret_cast<const uchar*>(bytes.constData());
     const qsizetype size = bytes.size();
@@ -136,8 +137,6 @@ QImage decodeRgbPng(const QByteArray& bytes) {
     }
     return picture;
 }
-
-}  // namespace
 
 QImage readPicture(const QString& file) {
     QFile input(file);

@@ -8,12 +8,12 @@
 #include <QPainter>
 #include <QStringList>
 
+#include "platform/Screen.h"
 #include "timelapse/PictureReader.h"
 
 namespace timelapse {
 namespace {
 
-const QSize kPictureSize(386, 300);
 // Pictures are read in batches, each on a thread of its own, a few batches ahead.
 constexpr qsizetype kBatch = 16;
 constexpr size_t kBatchesAhead = 4;
@@ -24,16 +24,21 @@ QSize evenSize(QSize size) {
     return {size.width() + size.width() % 2, size.height() + size.height() % 2};
 }
 
-}  // namespace
-
-QSize videoSize(const std::vector<TimedPicture>& pictures, int from, int to) {
+// The size of the first picture of the range that tells one, else the program's own.
+QSize firstPictureSize(const std::vector<TimedPicture>& pictures, int from, int to) {
     for (int i = std::max(from, 0); i <= to && i < static_cast<int>(pictures.size()); ++i) {
         const QSize size = QImageReader(pictures[i].file).size();
         if (size.isValid() && !size.isEmpty()) {
-            return evenSize(size);
+            return size;
         }
     }
-    return evenSize(kPictureSize);
+    return {platform::kPictureWidth, platform::kPictureHeight};
+}
+
+}  // namespace
+
+QSize videoSize(const std::vector<TimedPicture>& pictures, int from, int to) {
+    return evenSize(firstPictureSize(pictures, from, to));
 }
 
 QImage fitToFrame(const QImage& picture, QSize frame, QSize pictureSize) {
@@ -59,12 +64,9 @@ QImage fitToFrame(const QImage& picture, QSize frame, QSize pictureSize) {
 ExportResult exportVideo(const ExportRequest& request, ExportProgress& progress) {
     const std::vector<FrameRun> plan =
         planFrames(request.pictures, request.from, request.to, request.gaps);
-    const QSize frame = videoSize(request.pictures, request.from, request.to);
-    const QSize pictureSize = QImageReader(request.pictures.empty() || plan.empty()
-                                               ? QString()
-                                               : request.pictures[plan.front().picture].file)
-                                  .size();
-    const QSize fitInto = pictureSize.isValid() ? pictureSize : frame;
+    // Every picture is fitted as the first one fits the frame.
+    const QSize fitInto = firstPictureSize(request.pictures, request.from, request.to);
+    const QSize frame = evenSize(fitInto);
 
     ExportResult result;
     std::unique_ptr<platform::VideoEncoder> video =

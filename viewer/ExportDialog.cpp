@@ -29,11 +29,6 @@ namespace {
 constexpr int kProgressSteps = 1000;
 const int kFrameRates[] = {10, 30, 60};
 
-// The picture times are the names' own fields as seconds; shown and edited without a zone.
-QDateTime asRead(int64_t time) {
-    return QDateTime::fromSecsSinceEpoch(time, Qt::UTC);
-}
-
 QString playingTime(int64_t frames, int framesPerSecond) {
     const int64_t seconds = (frames + framesPerSecond - 1) / framesPerSecond;
     if (seconds >= 3600) {
@@ -68,13 +63,14 @@ ExportDialog::ExportDialog(std::vector<timelapse::TimedPicture> pictures, int fr
         edit->setTimeSpec(Qt::UTC);
         edit->setDisplayFormat(QStringLiteral("yyyy/MM/dd HH:mm:ss"));
         if (!pictures_.empty()) {
-            edit->setDateTimeRange(asRead(pictures_.front().time), asRead(pictures_.back().time));
+            edit->setDateTimeRange(timelapse::asRead(pictures_.front().time),
+                                   timelapse::asRead(pictures_.back().time));
         }
     }
     if (!pictures_.empty()) {
         const int last = static_cast<int>(pictures_.size()) - 1;
-        fromTime->setDateTime(asRead(pictures_[std::clamp(from, 0, last)].time));
-        toTime->setDateTime(asRead(pictures_[std::clamp(to, 0, last)].time));
+        fromTime->setDateTime(timelapse::asRead(pictures_[std::clamp(from, 0, last)].time));
+        toTime->setDateTime(timelapse::asRead(pictures_[std::clamp(to, 0, last)].time));
     }
 
     fpsBox = named(new QComboBox(this), "fpsBox");

@@ -27,18 +27,24 @@ bool shownBefore(const timelapse::TimedPicture& a, const timelapse::TimedPicture
     return a.file < b.file;
 }
 
-std::vector<timelapse::TimedPicture> readPictures(const QString& path) {
+std::optional<std::vector<timelapse::TimedPicture>> readChangedPictures(
+    const QString& path, std::optional<uint64_t>& seen) {
     folder::PictureIndex& index = folder::pictureIndex(path);
     index.refresh();
     const QString& folder = index.folder();
     std::vector<timelapse::TimedPicture> pictures;
     if (index.following()) {
+        if (seen == index.changes()) {
+            return std::nullopt;  // a second's look at a large folder costs nothing
+        }
+        seen = index.changes();
         const std::vector<folder::PictureIndex::Picture> indexed = index.oldestFirst();
         pictures.reserve(indexed.size());
         for (const folder::PictureIndex::Picture& picture : indexed) {
             pictures.push_back(timed(folder, picture.name, picture.modifiedNs));
         }
     } else {
+        seen.reset();
         // An index that cannot follow the folder keeps no list of its pictures: a listing tells.
         const QString prefix = path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
         platform::forEachFile(folder, {prefix + folder::kBmpPattern, prefix + folder::kPngPattern},

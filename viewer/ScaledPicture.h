@@ -6,6 +6,8 @@
 #include <QString>
 #include <QWidget>
 
+#include "platform/Screen.h"
+
 namespace viewer {
 
 class ScaledPicture : public QWidget {
@@ -20,7 +22,7 @@ public:
     const QImage& image() const { return image_; }
     const QString& text() const { return text_; }
 
-    QSize sizeHint() const override { return {386, 300}; }
+    QSize sizeHint() const override { return {platform::kPictureWidth, platform::kPictureHeight}; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;

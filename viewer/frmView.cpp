@@ -16,6 +16,7 @@
 #include "about/ProgramIcon.h"
 #include "platform/Errors.h"
 #include "platform/Guard.h"
+#include "timelapse/PictureReader.h"
 #include "viewer/PictureList.h"
 #include "viewer/PictureTimes.h"
 #include "viewer/ScaledPicture.h"
@@ -208,16 +209,28 @@ void frmView::followFolder() {
     QElapsedTimer took;
     took.start();
     const QString path = picturePath_();
-    std::vector<timelapse::TimedPicture> fresh;
+    if (path != path_) {
+        seenChanges_.reset();
+    }
+    std::optional<std::vector<timelapse::TimedPicture>> fresh;
     try {
-        fresh = viewer::readPictures(path);
+        fresh = viewer::readChangedPictures(path, seenChanges_);
     } catch (const platform::Error& e) {
         // Told in the window, not in a box: it is read again every second.
         lblProblem->setText(e.message());
         lblProblem->show();
+        seenChanges_.reset();
         return;
     }
     lblProblem->hide();
+    if (fresh) {
+        takePictures(path, std::move(*fresh));
+    }
+    // Following never takes more than a tenth of the time, whatever the folder's size.
+    tmrFollow->setInterval(std::max<int>(kFollowEvery, int(took.elapsed()) * 10));
+}
+
+void frmView::takePictures(const QString& path, std::vector<timelapse::TimedPicture> fresh) {
     std::optional<timelapse::TimedPicture> shown;
     if (path == path_ && current_ >= 0) {
         shown = pictures_[size_t(current_)];
@@ -241,8 +254,6 @@ void frmView::followFolder() {
             showCurrent(1);  // the one shown was deleted: the next one takes its place
         }
     }
-    // Following never takes more than a tenth of the time, whatever the folder's size.
-    tmrFollow->setInterval(std::max<int>(kFollowEvery, int(took.elapsed()) * 10));
 }
 
 // ---- moving ----
@@ -262,7 +273,7 @@ void frmView::showCurrent(int direction) {
     while (!pictures_.empty()) {
         current_ = std::clamp(current_, 0, int(pictures_.size()) - 1);
         const timelapse::TimedPicture& picture = pictures_[size_t(current_)];
-        const QImage image(picture.file);
+        const QImage image = timelapse::readPicture(picture.file);
         if (!image.isNull()) {
             Picture1->setImage(image);
             break;

@@ -69,6 +69,8 @@ private:
     // Moves to picture `index` and shows it; `direction` (-1 or 1) is where a vanished one is
     // skipped to.
     void moveTo(int index, int direction);
+    // Shows `fresh`, the pictures of `path`, keeping the one shown where it is still there.
+    void takePictures(const QString& path, std::vector<timelapse::TimedPicture> fresh);
     void showCurrent(int direction);
     void showPosition();
     void setPlaying(bool on);
@@ -77,7 +79,8 @@ private:
     std::pair<int, int> exportRange() const;
 
     std::function<QString()> picturePath_;
-    QString path_;  // the folder the pictures were read from
+    QString path_;                         // the folder the pictures were read from
+    std::optional<uint64_t> seenChanges_;  // the folder index's count of changes then
     std::vector<timelapse::TimedPicture> pictures_;
     int current_ = -1;
     std::optional<timelapse::TimedPicture> from_, to_;  // the range's ends, where chosen

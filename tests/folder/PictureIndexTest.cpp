@@ -352,6 +352,11 @@ protected:
                 order.push_back(describe(p.name, p.size, p.modifiedNs));
             }
             ASSERT_EQ(order, scan.order);
+            // The viewer reads the pictures again only when the count of changes moves.
+            if (lastLook.index == &index() && lastLook.changes == index().changes()) {
+                ASSERT_EQ(order, lastLook.order) << "changed pictures, the same count of changes";
+            }
+            lastLook = {&index(), index().changes(), order};
         }
     }
 
@@ -390,6 +395,11 @@ protected:
     QString path, folderPath, prefix;
     std::mt19937 rng;
     int counter = 0;
+    struct {
+        const PictureIndex* index = nullptr;
+        uint64_t changes = 0;
+        std::vector<std::string> order;
+    } lastLook;
     const QImage image = [] {
         QImage picture(6, 4, QImage::Format_RGB32);
         picture.fill(Qt::darkCyan);

@@ -26,10 +26,18 @@ TEST(FramePlanTest, FramesFollowTheRangeAndTheGaps) {
     const PlanCase cases[] = {
         {"every second a picture", {0, 1, 2}, 0, 2, Gaps::Hold, {{0, 1}, {1, 1}, {2, 1}}},
         {"a gap left out", {0, 1, 5, 6}, 0, 3, Gaps::LeaveOut, {{0, 1}, {1, 1}, {2, 1}, {3, 1}}},
-        {"a gap held by the picture before", {0, 1, 5, 6}, 0, 3, Gaps::Hold,
+        {"a gap held by the picture before",
+         {0, 1, 5, 6},
+         0,
+         3,
+         Gaps::Hold,
          {{0, 1}, {1, 4}, {2, 1}, {3, 1}}},
         {"a part of the pictures", {0, 10, 20, 30}, 1, 2, Gaps::Hold, {{1, 10}, {2, 1}}},
-        {"two pictures of one second, held", {0, 1, 1, 2}, 0, 3, Gaps::Hold,
+        {"two pictures of one second, held",
+         {0, 1, 1, 2},
+         0,
+         3,
+         Gaps::Hold,
          {{0, 1}, {2, 1}, {3, 1}}},
         {"an empty range", {0, 1}, 1, 0, Gaps::LeaveOut, {}},
         {"a range beyond the pictures", {0, 1}, -3, 9, Gaps::LeaveOut, {{0, 1}, {1, 1}}},
@@ -54,7 +62,6 @@ TEST(FramePlanTest, TheOfferedNameAndTheVideosFolder) {
               "kcVideo2026-12-09-13-45-07_2026-12-09-14-45-06.mp4");
     EXPECT_EQ(timelapse::videoName(first, last, platform::VideoFormat::WebM),
               "kcVideo2026-12-09-13-45-07_2026-12-09-14-45-06.webm");
-    EXPECT_EQ(timelapse::shownTime(kStart + 7), "2026年12月9日 13:45:07");
 
     const QByteArray userDirs =
         "XDG_PICTURES_DIR=\"$HOME/写真\"\nXDG_VIDEOS_DIR=\"$HOME/ビデオ\"\n";

@@ -13,10 +13,10 @@
 #include "timelapse/PictureReader.h"
 #include "timelapse/VideoExport.h"
 
+using platform::VideoFormat;
 using testing_support::kStart;
 using testing_support::savePicture;
 using timelapse::Gaps;
-using platform::VideoFormat;
 
 namespace {
 
@@ -61,7 +61,12 @@ TEST_F(VideoExportTest, FramesShowThePicturesOfThePlan) {
         {"MP4, gaps left out", Gaps::LeaveOut, VideoFormat::Mp4, 30, false, {0, 1, 2, 3}, "h264"},
         {"MP4, gaps held", Gaps::Hold, VideoFormat::Mp4, 10, false, {0, 1, 1, 1, 2, 3}, "h264"},
         {"WebM, gaps held", Gaps::Hold, VideoFormat::WebM, 60, false, {0, 1, 1, 1, 2, 3}, "vp9"},
-        {"a picture deleted meanwhile", Gaps::LeaveOut, VideoFormat::Mp4, 30, true, {0, 1, 1, 3},
+        {"a picture deleted meanwhile",
+         Gaps::LeaveOut,
+         VideoFormat::Mp4,
+         30,
+         true,
+         {0, 1, 1, 3},
          "h264"},
     };
     for (const ExportCase& c : cases) {
@@ -112,9 +117,9 @@ TEST(FitToFrameTest, PicturesOfOtherSizesAreFittedTheSameWay) {
     QTemporaryDir dir;
     QImage odd(385, 299, QImage::Format_RGB32);
     odd.save(dir.filePath("odd.png"));
-    EXPECT_EQ(timelapse::videoSize({{dir.filePath("gone.png"), 0}, {dir.filePath("odd.png"), 1}},
-                                   0, 1),
-              QSize(386, 300));
+    EXPECT_EQ(
+        timelapse::videoSize({{dir.filePath("gone.png"), 0}, {dir.filePath("odd.png"), 1}}, 0, 1),
+        QSize(386, 300));
 }
 
 // (A cancel through キャンセル is tested with the export window.)
@@ -147,7 +152,11 @@ TEST(PictureReaderTest, ReadsThePicturesAsQtDoes) {
         const QString png = dir.filePath(QString(screen) + ".png");
         app::saveBmp(crop, bmp);
         ASSERT_EQ(BmpToPng(bmp.toUtf8().constData(), png.toUtf8().constData(), "c6"), 0);
-        // The program's own PNG (every row filter), its BMP, and a PNG of another kind.
+        // The program's own PNG (every row filter), decoded here and not by Qt, its BMP, and a
+        // PNG of another kind.
+        QFile own(png);
+        ASSERT_TRUE(own.open(QIODevice::ReadOnly));
+        EXPECT_EQ(pixels(timelapse::decodeRgbPng(own.readAll())), pixels(crop)) << screen;
         EXPECT_EQ(pixels(timelapse::readPicture(png)), pixels(crop)) << screen;
         EXPECT_EQ(pixels(timelapse::readPicture(bmp)), pixels(crop)) << screen;
         crop.convertToFormat(QImage::Format_ARGB32).save(png);
