@@ -145,10 +145,6 @@ void PictureIndex::remeasure(const QByteArray& rawName) {
     }
 }
 
-void PictureIndex::noteChanged(const QString& fullName) noexcept {
-    noteChanged(QFile::encodeName(fullName));
-}
-
 void PictureIndex::noteChanged(const QByteArray& encodedFullName) noexcept {
     if (!following()) {
         return;  // the next refresh reads in full anyway

@@ -69,11 +69,9 @@ public:
     // every picture in that order (empty while the folder is not followed).
     std::vector<Picture> oldestFirst() const;
 
-    // A file that the program itself has written or deleted, by its full name: measured again at
-    // once when it is a picture of this folder. Never throws: after a failure the next refresh
-    // reads the folder in full.
-    void noteChanged(const QString& fullName) noexcept;
-    // The same for a full name's bytes.
+    // A file that the program itself has written or deleted, by its full name's bytes: measured
+    // again at once when it is a picture of this folder. Never throws: after a failure the next
+    // refresh reads the folder in full.
     void noteChanged(const QByteArray& encodedFullName) noexcept;
 
     // True while the folder's changes are followed.

@@ -229,8 +229,8 @@ int32_t FrmOption::storedSize(double megabytes) {
 }
 
 std::optional<int32_t> FrmOption::typedInterval(const QString& text) {
-    // NFKC turns full-width digits, as a Japanese input method types them, into ASCII ones.
-    const QString digits = text.normalized(QString::NormalizationForm_KC).trimmed();
+    // Full-width digits, as a Japanese input method types them, count as ASCII ones.
+    const QString digits = settings::halfWidthDigits(text).trimmed();
     bool ok = false;
     const int value = digits.toInt(&ok);
     const bool plain = !digits.isEmpty() && std::all_of(digits.begin(), digits.end(), [](QChar c) {

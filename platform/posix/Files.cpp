@@ -342,22 +342,10 @@ QString systemDirectory() {
     return directory;
 }
 
-void removeFile(const QString& path) {
-    int error = 0;
-    if (fileHooks().removeError) {
-        error = fileHooks().removeError(path);
-    }
-    if (error == 0 && ::unlink(QFile::encodeName(path).constData()) != 0) {
-        error = errno;
-    }
-    if (error != 0) {
-        throw Error(describeError(error));
-    }
-    reportOwnChange(path);
-}
+namespace {
 
-void removeFile(const QString& folder, const QByteArray& rawName) {
-    const QByteArray path = encodedPath(folder, rawName);
+// Deletes the file at `path`'s bytes; a failure is told with `reason`.
+void removeEncoded(const QByteArray& path, QString (*reason)(int)) {
     int error = 0;
     if (fileHooks().removeError) {
         error = fileHooks().removeError(QFile::decodeName(path));
@@ -366,9 +354,19 @@ void removeFile(const QString& folder, const QByteArray& rawName) {
         error = errno;
     }
     if (error != 0) {
-        throw Error(fileRemovalReason(error));
+        throw Error(reason(error));
     }
     tellOwnChange(path);
+}
+
+}  // namespace
+
+void removeFile(const QString& path) {
+    removeEncoded(QFile::encodeName(path), describeError);
+}
+
+void removeFile(const QString& folder, const QByteArray& rawName) {
+    removeEncoded(encodedPath(folder, rawName), fileRemovalReason);
 }
 
 }  // namespace platform

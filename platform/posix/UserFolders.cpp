@@ -119,6 +119,13 @@ QString decodedUserDir(const QString& home, const QByteArray& userDirs, const ch
     return decoded;
 }
 
+// The text of `config`'s user-dirs.dirs; empty without one, the usual case without
+// xdg-user-dirs, where the default folders serve.
+QByteArray userDirsText(const QString& config) {
+    QFile file(config + QStringLiteral("/user-dirs.dirs"));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
 }  // namespace
 
 QString picturesFolder(const QString& home, const QByteArray& userDirs) {
@@ -129,19 +136,10 @@ QString videosFolder(const QString& home, const QByteArray& userDirs) {
     return decodedUserDir(home, userDirs, "XDG_VIDEOS_DIR", "Videos");
 }
 
-bool canWrite(const QString& folder) {
-    return ::access(QFile::encodeName(folder).constData(), W_OK | X_OK) == 0;
-}
-
 UserPlaces installedPlaces() {
     const QString home = homeFolder();
     const QString config = configHome(home, qEnvironmentVariable("XDG_CONFIG_HOME"));
-    QByteArray userDirs;
-    // No such file is the usual case without xdg-user-dirs; the default folder serves then.
-    if (QFile file(config + QStringLiteral("/user-dirs.dirs")); file.open(QIODevice::ReadOnly)) {
-        userDirs = file.readAll();
-    }
-    const QString pictures = picturesFolder(home, userDirs);
+    const QString pictures = picturesFolder(home, userDirsText(config));
     makeFolders(pictures, 0777);
     return {config + kProgramFolder, pictures + kProgramFolder};
 }
@@ -167,12 +165,8 @@ int makeFolders(const QString& path, unsigned mode) {
 
 QString userVideosFolder() {
     const QString home = homeFolder();
-    QByteArray userDirs;
-    const QString config = configHome(home, qEnvironmentVariable("XDG_CONFIG_HOME"));
-    if (QFile file(config + QStringLiteral("/user-dirs.dirs")); file.open(QIODevice::ReadOnly)) {
-        userDirs = file.readAll();
-    }
-    const QString videos = videosFolder(home, userDirs);
+    const QString videos =
+        videosFolder(home, userDirsText(configHome(home, qEnvironmentVariable("XDG_CONFIG_HOME"))));
     makeFolders(videos, 0777);  // a fresh home may not have one yet; the export says if it fails
     return videos;
 }

@@ -26,9 +26,6 @@ QString picturesFolder(const QString& home, const QByteArray& userDirs);
 // the text names none.
 QString videosFolder(const QString& home, const QByteArray& userDirs);
 
-// True when the current user may create files in `folder`.
-bool canWrite(const QString& folder);
-
 // The folders of an installed copy for the current user, from $HOME, $XDG_CONFIG_HOME and
 // user-dirs.dirs. The user's pictures folder itself is created when missing (a fresh home may
 // not have one yet), since the options dialog creates only the last level of a picture folder;

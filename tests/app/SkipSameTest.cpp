@@ -54,6 +54,7 @@ TEST_F(Form1Test, APictureEqualToTheLastIsNotStoredCleanedOrCounted) {
     fake.clock.time = fake.clock.time.addSecs(1);
     form->Timer1_Timer();
     EXPECT_EQ(pictures().size(), 2) << "written or deleted for a picture not stored";
+    EXPECT_TRUE(QFile::exists(oldest)) << "room made for a picture not stored";
     EXPECT_EQ(form->gauge().Value(), gauge);
 
     fake.screen.picture.setPixel(385, 299, qRgb(0, 0, 0));
