@@ -103,7 +103,7 @@ CaptureOpening::CaptureOpening(const QDBusConnection& bus, const PortalTimeouts&
     frameTimer_.setInterval(kFramePollMs);
     connect(&frameTimer_, &QTimer::timeout, this, [this] {
         frameWaitedMs_ += kFramePollMs;
-        if (stream_->hasFrame()) {
+        if (!stream_->newestFrame().isNull()) {  // a frame has come, and the stream goes on
             frameTimer_.stop();
             Outcome outcome;
             outcome.mode = CaptureMode::ScreenCast;

@@ -65,6 +65,22 @@ QPoint sourceOf(FrameTurn turn, int width, int height, int x, int y) {
     return mirrored ? QPoint(width - 1 - p.x(), p.y()) : p;
 }
 
+// One row of `width` pixels in `order` as opaque Format_RGB32 pixels.
+void convertRow(std::uint32_t* out, const unsigned char* in, int width, const ByteOrder& order) {
+    // BGRx is Format_RGB32's own layout on a little-endian machine: one copy per row.
+    if (order.red == 2 && order.green == 1 && order.blue == 0 &&
+        QSysInfo::ByteOrder == QSysInfo::LittleEndian) {
+        std::memcpy(out, in, std::size_t(width) * 4);
+        for (int x = 0; x < width; ++x) {
+            out[x] |= 0xff000000u;
+        }
+        return;
+    }
+    for (int x = 0; x < width; ++x, in += 4) {
+        out[x] = pixelAt(in, order);
+    }
+}
+
 }  // namespace
 
 QImage toImage(const FrameView& frame) {
@@ -77,22 +93,9 @@ QImage toImage(const FrameView& frame) {
         return {};
     }
     const ByteOrder order = orderOf(frame.format);
-    // BGRx is Format_RGB32's own layout on a little-endian machine: one copy per row.
-    const bool native = order.red == 2 && order.green == 1 && order.blue == 0 &&
-                        QSysInfo::ByteOrder == QSysInfo::LittleEndian;
     for (int y = 0; y < frame.height; ++y) {
-        const unsigned char* in = frame.pixels + std::size_t(y) * std::size_t(frame.stride);
-        auto* out = reinterpret_cast<std::uint32_t*>(image.scanLine(y));
-        if (native) {
-            std::memcpy(out, in, std::size_t(frame.width) * 4);
-            for (int x = 0; x < frame.width; ++x) {
-                out[x] |= 0xff000000u;
-            }
-            continue;
-        }
-        for (int x = 0; x < frame.width; ++x, in += 4) {
-            out[x] = pixelAt(in, order);
-        }
+        convertRow(reinterpret_cast<std::uint32_t*>(image.scanLine(y)),
+                   frame.pixels + std::size_t(y) * std::size_t(frame.stride), frame.width, order);
     }
     return image;
 }
@@ -121,10 +124,7 @@ QImage cornerImage(const FrameView& frame, QSize size) {
     for (int y = 0; y < kept.height(); ++y) {
         auto* out = reinterpret_cast<std::uint32_t*>(image.scanLine(y));
         if (frame.turn == FrameTurn::None) {  // the usual case: rows as they lie
-            const unsigned char* in = at({0, y});
-            for (int x = 0; x < kept.width(); ++x, in += 4) {
-                out[x] = pixelAt(in, order);
-            }
+            convertRow(out, at({0, y}), kept.width(), order);
             continue;
         }
         for (int x = 0; x < kept.width(); ++x) {

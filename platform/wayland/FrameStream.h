@@ -14,8 +14,6 @@ public:
     // Connects to the stream `node` through the PipeWire remote `fd`, which it takes over.
     // Throws platform::Error with the reason when it cannot.
     virtual void open(int fd, std::uint32_t node) = 0;
-    // True once a frame has come and the stream goes on.
-    virtual bool hasFrame() = 0;
     // True once the desktop or PipeWire has ended the stream: no frame comes any more.
     virtual bool ended() = 0;
     // The newest frame's top-left corner that a picture keeps (platform::kPictureWidth x

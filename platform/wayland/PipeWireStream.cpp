@@ -103,7 +103,7 @@ struct PipeWireStream::State {
     QImage corner;
     std::uint64_t frames = 0;                        // corners taken so far
     std::chrono::steady_clock::time_point newestAt;  // when the newest was taken
-    bool ended = false;  // the desktop or PipeWire ended the stream
+    bool ended = false;                              // the desktop or PipeWire ended the stream
 
     bool usable(const pw_buffer* buffer) const;
     void take(const pw_buffer* buffer);
@@ -347,10 +347,6 @@ void PipeWireStream::open(int fd, std::uint32_t node) {
     if (result < 0) {
         fail(-result);
     }
-}
-
-bool PipeWireStream::hasFrame() {
-    return !newestFrame().isNull();
 }
 
 bool PipeWireStream::ended() {

@@ -16,7 +16,6 @@ public:
     PipeWireStream& operator=(const PipeWireStream&) = delete;
 
     void open(int fd, std::uint32_t node) override;
-    bool hasFrame() override;
     bool ended() override;
     QImage newestFrame() override;
     Arrivals arrivals() override;

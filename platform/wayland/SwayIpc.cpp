@@ -44,8 +44,8 @@ public:
         const timeval timeout{kTimeoutMs / 1000, (kTimeoutMs % 1000) * 1000};
         address.sun_family = AF_UNIX;
         std::memcpy(address.sun_path, name.constData(), std::size_t(name.size()));
-        if (setsockopt(fd_, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout) != 0 ||
-            setsockopt(fd_, SOL_SOCKET, SO_SNDTIMEO, &timeout, sizeof timeout) != 0 ||
+        // Sending and connecting are bounded here; every read waits in poll() for the deadline.
+        if (setsockopt(fd_, SOL_SOCKET, SO_SNDTIMEO, &timeout, sizeof timeout) != 0 ||
             connect(fd_, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
             close(fd_);
             fd_ = -1;

@@ -1,5 +1,6 @@
 #include "platform/wayland/WaylandScreen.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <ctime>
 #include <optional>
@@ -126,7 +127,9 @@ bool WaylandScreen::pressPrintScreen() {
     picture_ = QImage();  // a failed capture leaves no picture, never an older one
     switch (mode_) {
         case CaptureMode::ScreenCast:
-            waitForFreshFrame();
+            if (stream_ && !stream_->ended()) {
+                waitForFreshFrame();
+            }
             if (!stream_) {
                 return false;  // closed meanwhile: stopped, or the desktop ended the sharing
             }
@@ -204,17 +207,27 @@ QImage WaylandScreen::screenshot() {
     struct stat status {};
     // Never through a link: the answer names the file that was made, nothing else is touched.
     const bool plain = lstat(name.constData(), &status) == 0 && S_ISREG(status.st_mode);
+    const bool disposable = isDisposable(file);
     QImage image;
     if (plain) {
-        image = QImageReader(file).read();
+        if (disposable) {
+            // Only the corner is kept: cut out on reading, only it is converted.
+            QImageReader reader(file);
+            const QSize size = reader.size();
+            if (size.isValid()) {
+                reader.setClipRect({0, 0, std::min(size.width(), kPictureWidth),
+                                    std::min(size.height(), kPictureHeight)});
+            }
+            image = reader.read();
+        }
         // Made for this call, so nobody else's: removed wherever it lies; in a temporary
         // folder it is the desktop's scratch file in any case.
-        const bool ours = !madeBefore(status.st_mtim, began) || isDisposable(file);
+        const bool ours = !madeBefore(status.st_mtim, began) || disposable;
         if (ours && unlink(name.constData()) != 0 && errno != ENOENT) {
             qWarning("KoronCam: cannot remove the screenshot file %s", qPrintable(file));
         }
     }
-    if (!isDisposable(file)) {
+    if (!disposable) {
         // A desktop that keeps each screenshot in the user's folders (with a flash and a sound)
         // is no stand-in for the stream, a picture a second.
         if (mode_ == CaptureMode::Screenshot) {

@@ -73,7 +73,6 @@ public:
     explicit FakeFrameStream(FakeStreamScript& script) : script_(script) { ++script_.alive; }
     ~FakeFrameStream() override { --script_.alive; }
     void open(int fd, std::uint32_t node) override;
-    bool hasFrame() override { return !script_.frame.isNull(); }
     bool ended() override { return script_.ended; }
     QImage newestFrame() override { return script_.frame; }
     Arrivals arrivals() override { return script_.arrivals; }
