@@ -70,7 +70,9 @@ public:
         check(av_frame_make_writable(frame_.get()), kEncodingFailed);
         const uint8_t* planes[] = {rgb.constBits()};
         const int strides[] = {static_cast<int>(rgb.bytesPerLine())};
-        sws_scale(scale_.get(), planes, strides, 0, rgb.height(), frame_->data, frame_->linesize);
+        check(sws_scale(scale_.get(), planes, strides, 0, rgb.height(), frame_->data,
+                        frame_->linesize),
+              kEncodingFailed);
         for (int64_t i = 0; i < repeat; ++i) {
             frame_->pts = nextPts_++;
             check(avcodec_send_frame(codec_.get(), frame_.get()), kEncodingFailed);
